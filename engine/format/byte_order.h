@@ -1,0 +1,25 @@
+// Little-endian access to header and block bytes. Callers check bounds before
+// they read; these helpers only assemble the bytes.
+#pragma once
+
+#include <cstdint>
+
+namespace px {
+
+inline std::uint16_t le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::int16_t le16s(const std::uint8_t* p) { return static_cast<std::int16_t>(le16(p)); }
+inline std::uint32_t le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline void putLe16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void putLe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace px

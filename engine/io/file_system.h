@@ -1,0 +1,44 @@
+// The engine's file layer. Everything the engine reads or writes goes through
+// a FileSystem, so tests and fuzzers can run it on memory and crash tests can
+// put a fault-injecting layer in between.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/format/value.h"
+#include "engine/status.h"
+
+namespace px {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Reads the whole file.
+  virtual Status readFile(const std::filesystem::path& path, Bytes& out) = 0;
+  // Names (not paths) of the regular files in a directory.
+  virtual Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) = 0;
+  virtual bool isDirectory(const std::filesystem::path& path) = 0;
+};
+
+// The process's real files.
+FileSystem& localFileSystem();
+
+// Files held in memory: for tests and fuzzing.
+class MemoryFileSystem : public FileSystem {
+ public:
+  void addFile(const std::filesystem::path& path, Bytes bytes);
+
+  Status readFile(const std::filesystem::path& path, Bytes& out) override;
+  Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
+  bool isDirectory(const std::filesystem::path& path) override;
+
+ private:
+  std::map<std::filesystem::path, Bytes> files_;
+};
+
+}  // namespace px

@@ -1,0 +1,41 @@
+#include "engine/io/file_system.h"
+
+namespace px {
+
+namespace {
+// "dir/" and "dir" name the same directory.
+std::filesystem::path normalized(const std::filesystem::path& path) {
+  auto p = path.lexically_normal();
+  if (!p.has_filename() && p.has_parent_path()) p = p.parent_path();
+  return p;
+}
+}  // namespace
+
+void MemoryFileSystem::addFile(const std::filesystem::path& path, Bytes bytes) {
+  files_[normalized(path)] = std::move(bytes);
+}
+
+Status MemoryFileSystem::readFile(const std::filesystem::path& path, Bytes& out) {
+  auto it = files_.find(normalized(path));
+  if (it == files_.end()) return Status(rc::kFileNotFound, path.string() + ": no such file");
+  out = it->second;
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) {
+  names.clear();
+  const auto wanted = normalized(dir);
+  for (const auto& [path, bytes] : files_)
+    if (path.parent_path() == wanted || (wanted == "." && !path.has_parent_path()))
+      names.push_back(path.filename().string());
+  return Status::Ok();
+}
+
+bool MemoryFileSystem::isDirectory(const std::filesystem::path& path) {
+  const auto wanted = normalized(path);
+  for (const auto& entry : files_)
+    if (entry.first.parent_path() == wanted) return true;
+  return false;
+}
+
+}  // namespace px

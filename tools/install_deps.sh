@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, if any is missing.
+# Safe to run again: it installs nothing when everything is there.
+set -euo pipefail
+
+packages=(g++ make cmake pkg-config libgtest-dev pxlib-dev clang libclang-rt-14-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Run as root (or install these packages yourself): ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
