@@ -31,7 +31,7 @@ struct SecondaryIndex {
 
 // Code page number of HP Roman-8, which tables with the BLROM800 driver use
 // while their header names code page 0.
-inline constexpr int kCodePageRoman8 = 1051;
+inline constexpr int kCodePageRoman8 = CodePage::kRoman8;
 // Code page assumed for files of level 3, whose headers name none.
 inline constexpr int kCodePageDosDefault = 437;
 
