@@ -32,7 +32,7 @@ class Collation {
 
  private:
   std::string_view name_;
-  const Rules* rules_;  // never nullptr: weights, or the case map of a byte-order driver
+  const Rules* rules_;  // nullptr = byte order with ASCII-only case folding
 };
 
 }  // namespace px

@@ -1,0 +1,67 @@
+// pxdump as a person uses it: structure and CSV on stdout, errors on stderr
+// with a non-zero exit code.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct DumpResult {
+  int exitCode = -1;
+  std::string out;
+};
+
+DumpResult pxdump(const std::string& args) {
+  const std::string command = std::string(PX_BIN_DIR) + "/pxdump " + args + " 2>&1";
+  DumpResult run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buf{};
+  std::size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string fixture(const std::string& set, const std::string& file) {
+  return (px::test::fixtureSet(set) / file).string();
+}
+
+TEST(Pxdump, PrintsStructureAndRecords) {
+  DumpResult r = pxdump(fixture("set05", "Counts.DB") + " --records 2");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("File version: 7.x (12)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Sort order:   DBWINUS0"), std::string::npos);
+  EXPECT_NE(r.out.find("1 * KodCount  Alpha (A13)"), std::string::npos);
+  EXPECT_NE(r.out.find("Counts.XG0 \"MainIndex\" maintained, case-insensitive, descending"), std::string::npos);
+  EXPECT_NE(r.out.find("KodCount,Date,Summa,"), std::string::npos);
+}
+
+TEST(Pxdump, CsvOnlyWithQuotingAndConvertedText) {
+  DumpResult r = pxdump(fixture("set04", "ZIPCODES.DB") + " --csv --records 3");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(r.out.rfind("Zip,State,City\n", 0), 0u) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4);
+
+  r = pxdump(fixture("set01", "date7.db") + " --csv");
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "DATE,TIME\n2018-01-01,10:00:00\n2018-02-01,10:30:00\n2018-01-02,09:25:25\n,10:00:00\n2018-01-01,\n");
+}
+
+TEST(Pxdump, ErrorsGoToStderrWithNonZeroExit) {
+  DumpResult r = pxdump(fixture("set11", "encrypted.db"));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("encrypted"), std::string::npos) << r.out;
+  r = pxdump(fixture("set01", "nosuch.db"));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("does not exist"), std::string::npos) << r.out;
+  EXPECT_EQ(pxdump("").exitCode, 2);
+  EXPECT_EQ(pxdump(fixture("set01", "long.db") + " --records x").exitCode, 2);
+}
+
+}  // namespace
