@@ -23,6 +23,17 @@ class FileSystem {
   // Names (not paths) of the regular files in a directory.
   virtual Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) = 0;
   virtual bool isDirectory(const std::filesystem::path& path) = 0;
+  virtual bool exists(const std::filesystem::path& path) = 0;
+
+  // Creates or truncates the file and writes all of `data`; with `sync`, the
+  // bytes are on stable storage when it returns.
+  virtual Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) = 0;
+  // Replaces `to` with `from` in one step (the rename of POSIX).
+  virtual Status rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  // Removes a file; removing one that does not exist is not an error.
+  virtual Status remove(const std::filesystem::path& path) = 0;
+  // Makes the directory's entries (creations, renames, removals) durable.
+  virtual Status syncDirectory(const std::filesystem::path& dir) = 0;
 };
 
 // The process's real files.
@@ -36,6 +47,11 @@ class MemoryFileSystem : public FileSystem {
   Status readFile(const std::filesystem::path& path, Bytes& out) override;
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
+  bool exists(const std::filesystem::path& path) override;
+  Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) override;
+  Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  Status remove(const std::filesystem::path& path) override;
+  Status syncDirectory(const std::filesystem::path& dir) override;
 
  private:
   std::map<std::filesystem::path, Bytes> files_;

@@ -1,5 +1,14 @@
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <system_error>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "engine/io/file_system.h"
 
@@ -8,6 +17,57 @@ namespace px {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Durability needs the operating system's flush; std::filesystem has none.
+// This is the engine's only platform-specific code.
+Status writeAll(const fs::path& path, std::span<const std::uint8_t> data, bool sync) {
+#if defined(_WIN32)
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return Status(rc::kWriteFailed, path.string() + ": cannot create");
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  out.flush();
+  if (!out) return Status(rc::kWriteFailed, path.string() + ": write failed");
+  (void)sync;
+  return Status::Ok();
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return Status(rc::kWriteFailed, path.string() + ": cannot create: " + std::strerror(errno));
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return Status(err == ENOSPC ? rc::kDiskFull : rc::kWriteFailed,
+                    path.string() + ": write failed: " + std::strerror(err));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (sync && ::fsync(fd) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return Status(rc::kWriteFailed, path.string() + ": fsync failed: " + std::strerror(err));
+  }
+  if (::close(fd) != 0) return Status(rc::kWriteFailed, path.string() + ": close failed: " + std::strerror(errno));
+  return Status::Ok();
+#endif
+}
+
+Status syncDir(const fs::path& dir) {
+#if defined(_WIN32)
+  (void)dir;  // directory entries are durable with the file's metadata on NTFS
+  return Status::Ok();
+#else
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Status(rc::kWriteFailed, dir.string() + ": cannot open directory: " + std::strerror(errno));
+  const int rc = ::fsync(fd);
+  const int err = errno;
+  ::close(fd);
+  if (rc != 0 && err != EINVAL) return Status(rc::kWriteFailed, dir.string() + ": fsync failed: " + std::strerror(err));
+  return Status::Ok();
+#endif
+}
 
 class LocalFileSystem : public FileSystem {
  public:
@@ -41,6 +101,31 @@ class LocalFileSystem : public FileSystem {
     std::error_code ec;
     return fs::is_directory(path, ec);
   }
+
+  bool exists(const fs::path& path) override {
+    std::error_code ec;
+    return fs::exists(path, ec);
+  }
+
+  Status writeFile(const fs::path& path, std::span<const std::uint8_t> data, bool sync) override {
+    return writeAll(path, data, sync);
+  }
+
+  Status rename(const fs::path& from, const fs::path& to) override {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec) return Status(rc::kWriteFailed, "cannot rename " + from.string() + " to " + to.string() + ": " + ec.message());
+    return Status::Ok();
+  }
+
+  Status remove(const fs::path& path) override {
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec) return Status(rc::kWriteFailed, path.string() + ": cannot remove: " + ec.message());
+    return Status::Ok();
+  }
+
+  Status syncDirectory(const fs::path& dir) override { return syncDir(dir); }
 };
 
 }  // namespace

@@ -38,4 +38,29 @@ bool MemoryFileSystem::isDirectory(const std::filesystem::path& path) {
   return false;
 }
 
+bool MemoryFileSystem::exists(const std::filesystem::path& path) {
+  return files_.count(normalized(path)) != 0;
+}
+
+Status MemoryFileSystem::writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool) {
+  files_[normalized(path)] = Bytes(data.begin(), data.end());
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  auto it = files_.find(normalized(from));
+  if (it == files_.end()) return Status(rc::kFileNotFound, from.string() + ": no such file");
+  Bytes bytes = std::move(it->second);
+  files_.erase(it);
+  files_[normalized(to)] = std::move(bytes);
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::remove(const std::filesystem::path& path) {
+  files_.erase(normalized(path));
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::syncDirectory(const std::filesystem::path&) { return Status::Ok(); }
+
 }  // namespace px
