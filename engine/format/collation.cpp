@@ -23,7 +23,7 @@ using ByteMap = std::array<std::uint8_t, 256>;
 using WeightTable = const std::uint8_t (*)[4];
 
 struct Collation::Rules {
-  // Byte-order drivers: the upper-case map of the driver's code page.
+  // The upper-case map of the driver's code page.
   const ByteMap* upperCase;
   // International drivers: the weight table; nullptr for byte order.
   WeightTable weights;
@@ -64,17 +64,30 @@ constexpr ByteMap ansiUpperCase() {
   return map;
 }
 
+// The international ANSI drivers take accents off most capitals, but keep
+// them on ä ö ü ã å æ ç ð ñ õ ø þ (paradox-format.md section 10.2).
+constexpr ByteMap ansiIntlUpperCase() {
+  ByteMap map = ansiUpperCase();
+  constexpr std::uint8_t kPlain[][2] = {
+      {0xE0, 'A'}, {0xE1, 'A'}, {0xE2, 'A'}, {0xE8, 'E'}, {0xE9, 'E'}, {0xEA, 'E'}, {0xEB, 'E'},
+      {0xEC, 'I'}, {0xED, 'I'}, {0xEE, 'I'}, {0xEF, 'I'}, {0xF2, 'O'}, {0xF3, 'O'}, {0xF4, 'O'},
+      {0xF9, 'U'}, {0xFA, 'U'}, {0xFB, 'U'}, {0xFD, 'Y'}, {0xFF, 'Y'}};
+  for (const auto& pair : kPlain) map[pair[0]] = pair[1];
+  return map;
+}
+
 constexpr ByteMap kAsciiUpperCase = asciiUpperCase();
+constexpr ByteMap kAnsiIntlUpperCase = ansiIntlUpperCase();
 constexpr ByteMap kDosUpperCase = dosUpperCase();
 constexpr ByteMap kAnsiUpperCase = ansiUpperCase();
 
 constexpr Collation::Rules kDosBytes{&kDosUpperCase, nullptr};
 constexpr Collation::Rules kAnsiBytes{&kAnsiUpperCase, nullptr};
 constexpr Collation::Rules kAsciiOnlyBytes{&kAsciiUpperCase, nullptr};
-constexpr Collation::Rules kIntl{nullptr, tables::kIntlWeights};
-constexpr Collation::Rules kIntl850{nullptr, tables::kIntl850Weights};
-constexpr Collation::Rules kAnsiIntl{nullptr, tables::kAnsiIntlWeights};
-constexpr Collation::Rules kAnsiIntl850{nullptr, tables::kAnsiIntl850Weights};
+constexpr Collation::Rules kIntl{&kDosUpperCase, tables::kIntlWeights};
+constexpr Collation::Rules kIntl850{&kDosUpperCase, tables::kIntl850Weights};
+constexpr Collation::Rules kAnsiIntl{&kAnsiIntlUpperCase, tables::kAnsiIntlWeights};
+constexpr Collation::Rules kAnsiIntl850{&kAnsiIntlUpperCase, tables::kAnsiIntl850Weights};
 
 struct Driver {
   std::uint8_t code;  // header byte 29
@@ -229,6 +242,11 @@ int Collation::compareCaseInsensitive(std::string_view a, std::string_view b) co
   if (rules_ == nullptr) return compareUpperCased(a, b, kAsciiUpperCase);
   if (rules_->weights == nullptr) return compareUpperCased(a, b, *rules_->upperCase);
   return compareWeights(a, b, rules_->weights, false);
+}
+
+void Collation::toUpper(std::uint8_t* text, std::size_t size) const {
+  const ByteMap& upper = rules_ == nullptr ? kAsciiUpperCase : *rules_->upperCase;
+  for (std::size_t i = 0; i < size; ++i) text[i] = upper[text[i]];
 }
 
 }  // namespace px

@@ -4,6 +4,7 @@
 // (paradox-format.md section 10).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -26,6 +27,10 @@ class Collation {
   int compare(std::string_view a, std::string_view b) const;
   // The same without regard to case, as case-insensitive secondary indexes order.
   int compareCaseInsensitive(std::string_view a, std::string_view b) const;
+
+  // Upper-cases stored text in place with the driver's map, as case-insensitive
+  // indexes store their alpha values.
+  void toUpper(std::uint8_t* text, std::size_t size) const;
 
   struct Rules;
   Collation(std::string_view name, const Rules* rules) : name_(name), rules_(rules) {}

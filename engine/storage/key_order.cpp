@@ -1,0 +1,34 @@
+#include "engine/storage/key_order.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace px {
+
+KeyOrder KeyOrder::primaryKey(const TableHeader& table, const Collation& collation) {
+  std::vector<Part> parts;
+  for (std::size_t i = 0; i < table.primaryKeyFields && i < table.fields.size(); ++i) {
+    const FieldDescriptor& f = table.fields[i];
+    parts.push_back({f.type, f.offset, f.size, false, false});
+  }
+  return KeyOrder(std::move(parts), &collation);
+}
+
+int KeyOrder::compare(const std::uint8_t* a, const std::uint8_t* b) const {
+  for (const Part& part : parts_) {
+    const std::uint8_t* pa = a + part.offset;
+    const std::uint8_t* pb = b + part.offset;
+    int c;
+    if (part.type == FieldType::Alpha && collation_) {
+      const std::string_view sa(reinterpret_cast<const char*>(pa), static_cast<std::size_t>(part.size));
+      const std::string_view sb(reinterpret_cast<const char*>(pb), static_cast<std::size_t>(part.size));
+      c = part.caseInsensitive ? collation_->compareCaseInsensitive(sa, sb) : collation_->compare(sa, sb);
+    } else {
+      c = std::memcmp(pa, pb, static_cast<std::size_t>(part.size));
+    }
+    if (c != 0) return part.descending ? (c < 0 ? 1 : -1) : (c < 0 ? -1 : 1);
+  }
+  return 0;
+}
+
+}  // namespace px

@@ -1,0 +1,43 @@
+// Orders records by their key fields: alpha fields under the table's collation
+// (section 10 of paradox-format.md), every other type by its order-preserving
+// encoded bytes. Used for the primary key of a .DB and for the sort key of a
+// secondary index's .X records.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/format/collation.h"
+#include "engine/format/field_type.h"
+#include "engine/format/table_header.h"
+
+namespace px {
+
+class KeyOrder {
+ public:
+  struct Part {
+    FieldType type = FieldType::Alpha;
+    int offset = 0;
+    int size = 0;
+    bool descending = false;
+    bool caseInsensitive = false;
+  };
+
+  KeyOrder() = default;
+  KeyOrder(std::vector<Part> parts, const Collation* collation) : parts_(std::move(parts)), collation_(collation) {}
+
+  // The primary key of a keyed table: its leading key fields, ascending.
+  static KeyOrder primaryKey(const TableHeader& table, const Collation& collation);
+
+  // <0, 0, >0 as record a sorts before, with or after record b.
+  int compare(const std::uint8_t* a, const std::uint8_t* b) const;
+  bool less(const std::uint8_t* a, const std::uint8_t* b) const { return compare(a, b) < 0; }
+
+  const std::vector<Part>& parts() const { return parts_; }
+
+ private:
+  std::vector<Part> parts_;
+  const Collation* collation_ = nullptr;
+};
+
+}  // namespace px
