@@ -112,7 +112,14 @@ Status Table::fieldName(std::size_t field, std::string& utf8) const {
   return decodeText(stored, utf8);
 }
 
-Status Table::readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out) const {
+Status Table::encodeText(std::string_view utf8, std::string& stored) const {
+  if (!codePage_)
+    return Status(rc::kUnsupportedCodePage, data_.name() + ": code page " + std::to_string(codePageNumber_) +
+                                                " has no conversion table; text cannot be written");
+  return codePage_->fromUtf8(utf8, stored).withContext(data_.name());
+}
+
+Status Table::readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out, const BlobFile* blobs) const {
   out.clear();
   const FieldDescriptor& f = fields()[field];
   const std::uint8_t* p = record + f.offset;
@@ -124,13 +131,13 @@ Status Table::readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes
     out.assign(p, p + desc.length);
     return Status::Ok();
   }
-  if (!blobs_)
+  if (!blobs)
     return Status(rc::kFileNotFound, data_.name() + ": field " + f.name +
                                          " keeps its value in the blob file, which is missing");
-  return blobs_->read(desc, out);
+  return blobs->read(desc, out);
 }
 
-Status Table::readValue(const std::uint8_t* record, std::size_t field, Value& out) const {
+Status Table::readValue(const std::uint8_t* record, std::size_t field, Value& out, const BlobFile* blobs) const {
   if (field >= fields().size()) return Status(rc::kInvalidFieldNumber, data_.name() + ": no field " + std::to_string(field + 1));
   const FieldDescriptor& f = fields()[field];
   const std::uint8_t* p = record + f.offset;
@@ -148,7 +155,7 @@ Status Table::readValue(const std::uint8_t* record, std::size_t field, Value& ou
   }
   if (isBlobType(f.type)) {
     Bytes bytes;
-    PX_RETURN_IF_ERROR(readBlobBytes(record, field, bytes));
+    PX_RETURN_IF_ERROR(readBlobBytes(record, field, bytes, blobs));
     if (bytes.empty()) {
       out = Null{};
     } else if (isTextBlobType(f.type)) {

@@ -59,16 +59,24 @@ class Table {
   // Text in the table's code page to UTF-8; kUnsupportedCodePage when the
   // engine has no table for it.
   Status decodeText(std::string_view stored, std::string& utf8) const;
+  Status encodeText(std::string_view utf8, std::string& stored) const;
   Status fieldName(std::size_t field, std::string& utf8) const;
 
   // Decodes field `field` of `record` (any record buffer of this table's layout).
-  Status readValue(const std::uint8_t* record, std::size_t field, Value& out) const;
+  Status readValue(const std::uint8_t* record, std::size_t field, Value& out) const {
+    return readValue(record, field, out, blobFile());
+  }
+  // The same with blob values taken from `blobs` (a writer's copy of the store).
+  Status readValue(const std::uint8_t* record, std::size_t field, Value& out, const BlobFile* blobs) const;
   Status readValue(std::size_t recordIndex, std::size_t field, Value& out) const {
     return readValue(record(recordIndex), field, out);
   }
   // The stored bytes of a blob field: from the leader when it fits there,
   // otherwise from the .MB. Empty for a blank value.
-  Status readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out) const;
+  Status readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out) const {
+    return readBlobBytes(record, field, out, blobFile());
+  }
+  Status readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out, const BlobFile* blobs) const;
 
  private:
   Status openIndexes(FileSystem& fs);

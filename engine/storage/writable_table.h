@@ -1,0 +1,96 @@
+// A table opened for change. Its records live in memory in key order (insertion
+// order for unkeyed tables); inserts, updates that move a record to its new key
+// place, and deletions change only memory. buildImages() then produces the new
+// contents of every family file: the .DB packed in fresh blocks, the .PX and
+// every maintained .X/.Y rebuilt from the records, the .MB with its new values,
+// and the change counters moved on as the original engine's staleness check
+// expects (paradox-format.md sections 7.2 and 11.2).
+// Not thread-safe; one writer per table.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/format/collation.h"
+#include "engine/format/value.h"
+#include "engine/io/file_system.h"
+#include "engine/status.h"
+#include "engine/storage/file_image.h"
+#include "engine/storage/key_order.h"
+#include "engine/storage/table.h"
+
+namespace px {
+
+class WritableTable {
+ public:
+  using RecordId = std::uint32_t;
+
+  // Opens for writing. Refuses what it cannot write faithfully: encrypted
+  // tables, unknown sort orders, a keyed table without its .PX.
+  static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
+                     std::unique_ptr<WritableTable>& out);
+
+  const Table& table() const { return *table_; }
+  const TableHeader& header() const { return table_->header(); }
+  const std::vector<FieldDescriptor>& fields() const { return table_->fields(); }
+  const Collation& collation() const { return *collation_; }
+  const KeyOrder& keyOrder() const { return keyOrder_; }
+  bool isKeyed() const { return header().isKeyed(); }
+
+  std::size_t recordCount() const { return order_.size(); }
+  // Record ids in key order (insertion order for unkeyed tables).
+  std::vector<RecordId> orderedIds() const { return {order_.begin(), order_.end()}; }
+  const std::uint8_t* record(RecordId id) const { return records_[id].data(); }
+  // The record whose key equals the key fields of `keyRecord`, or false.
+  bool findByKey(const std::uint8_t* keyRecord, RecordId& id) const;
+  // Ids from the first record whose key is not less than `keyRecord` on.
+  std::vector<RecordId> idsFrom(const std::uint8_t* keyRecord) const;
+
+  // A blank record of this table's layout.
+  Bytes blankRecord() const { return Bytes(header().recordSize, 0); }
+  // Puts a value into a record buffer: text into the code page, blob values
+  // into the leader or the blob store. Null stores a blank.
+  Status setValue(Bytes& record, std::size_t field, const Value& value);
+  // Decodes a field of a record buffer, including blobs stored this session.
+  Status readValue(const std::uint8_t* record, std::size_t field, Value& out) const;
+  // The stored bytes of a blob field (no code-page conversion).
+  Status readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out) const;
+  // Stores blob bytes as they are, as copying a value between tables needs.
+  Status setBlobBytes(Bytes& record, std::size_t field, const Bytes& stored);
+
+  // kKeyViolation (nothing changed) when the key is taken.
+  Status insert(const Bytes& record, RecordId* id = nullptr);
+  // Replaces the record; a changed key moves it. kKeyViolation leaves it as it was.
+  Status update(RecordId id, const Bytes& record);
+  Status remove(RecordId id);
+
+  bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
+
+  // The new contents of every family file that the changes touch.
+  Status buildImages(std::vector<FileImage>& images) const;
+
+ private:
+  struct IdOrder {
+    const WritableTable* table;
+    bool operator()(RecordId a, RecordId b) const;
+  };
+
+  Status storeBlob(Bytes& record, std::size_t field, const Bytes& stored);
+  void releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord);
+  std::uint8_t changeAmount() const;
+
+  FileSystem* fs_ = nullptr;
+  std::unique_ptr<Table> table_;
+  const Collation* collation_ = nullptr;
+  KeyOrder keyOrder_;
+  std::vector<Bytes> records_;        // by id; a removed record keeps its slot, empty
+  std::set<RecordId, IdOrder> order_{IdOrder{this}};
+  std::unique_ptr<BlobFile> blobs_;   // a private copy that takes the session's new values
+  std::size_t inserted_ = 0, updated_ = 0, deleted_ = 0;
+};
+
+}  // namespace px
