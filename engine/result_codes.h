@@ -44,6 +44,7 @@ inline constexpr ResultCode kDirectoryNotFound = 0x2110;
 inline constexpr ResultCode kAtBeginning = 0x2201;
 inline constexpr ResultCode kAtEnd = 0x2202;
 inline constexpr ResultCode kRecordNotFound = 0x2205;
+inline constexpr ResultCode kIndexNotFound = 0x2206;
 
 // Data corruption: a file does not follow the format.
 inline constexpr ResultCode kHeaderCorrupt = 0x2301;
@@ -76,6 +77,10 @@ inline constexpr ResultCode kEntryPointMissing = 0x274F;
 // Locks.
 inline constexpr ResultCode kTableLocked = 0x2801;
 inline constexpr ResultCode kFileInUse = 0x2802;
+inline constexpr ResultCode kRecordLocked = 0x2803;
+// Another program (the clinical application on some workstation) has the
+// database's directory open: its lock files are held.
+inline constexpr ResultCode kDatabaseInUse = 0x2803;
 
 // Security.
 inline constexpr ResultCode kEncrypted = 0x2901;
@@ -96,6 +101,7 @@ inline constexpr ResultCode kUnsupportedDriver = 0x2B05;
 // Configuration.
 inline constexpr ResultCode kUnknownAlias = 0x2C01;
 inline constexpr ResultCode kConfigUnreadable = 0x2C02;
+inline constexpr ResultCode kConfigInvalid = 0x2C03;   // a line that cannot be understood
 
 // Compatibility with the format's bookkeeping.
 inline constexpr ResultCode kIndexOutOfDate = 0x2F02;

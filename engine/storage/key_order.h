@@ -4,6 +4,7 @@
 // secondary index's .X records.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,9 @@ class KeyOrder {
     int size = 0;
     bool descending = false;
     bool caseInsensitive = false;
+    // Cursor order for keys that are numbers stored as text: texts that read
+    // as whole numbers come first, by value, then all other texts.
+    bool integerTextFirst = false;
   };
 
   KeyOrder() = default;
@@ -34,6 +38,12 @@ class KeyOrder {
   bool less(const std::uint8_t* a, const std::uint8_t* b) const { return compare(a, b) < 0; }
 
   const std::vector<Part>& parts() const { return parts_; }
+  // The order on the first `count` parts only.
+  KeyOrder prefix(std::size_t count) const {
+    return KeyOrder(std::vector<Part>(parts_.begin(), parts_.begin() + static_cast<long>(std::min(count, parts_.size()))), collation_);
+  }
+  // The same order with the whole-number rule on a leading alpha part.
+  KeyOrder withIntegerTextFirst() const;
 
  private:
   std::vector<Part> parts_;

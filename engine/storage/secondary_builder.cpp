@@ -55,6 +55,19 @@ Status SecondaryLayout::describe(const TableHeader& table, const TableHeader& in
   return Status::Ok();
 }
 
+KeyOrder SecondaryLayout::orderOnTableRecords(const TableHeader& table) const {
+  std::vector<KeyOrder::Part> parts;
+  for (std::size_t i = 0; i < indexedFields.size(); ++i) {
+    const FieldDescriptor& f = table.fields[static_cast<std::size_t>(indexedFields[i])];
+    parts.push_back({f.type, f.offset, f.size, descending[i], caseInsensitive});
+  }
+  for (int i = 0; i < keyFields; ++i) {
+    const FieldDescriptor& f = table.fields[static_cast<std::size_t>(i)];
+    parts.push_back({f.type, f.offset, f.size, false, false});
+  }
+  return KeyOrder(std::move(parts), collation);
+}
+
 Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& table, const std::uint8_t* records,
                             const std::vector<BlockRun>& runs) {
   std::size_t count = 0;

@@ -27,6 +27,10 @@ struct SecondaryLayout {
   KeyOrder order;                   // the .X records' sort order
   const Collation* collation = nullptr;
 
+  // The index's order applied to table records directly (indexed fields, then
+  // the primary key), as cursors along the index walk them.
+  KeyOrder orderOnTableRecords(const TableHeader& table) const;
+
   // Reads the layout of a maintained index from its header and the table's.
   static Status describe(const TableHeader& table, const TableHeader& index, const std::string& indexName,
                          const Collation& collation, SecondaryLayout& out);

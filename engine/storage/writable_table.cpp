@@ -55,6 +55,8 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
                            std::unique_ptr<WritableTable>& out) {
   auto w = std::unique_ptr<WritableTable>(new WritableTable());
   w->fs_ = &fs;
+  w->directory_ = directory;
+  w->name_ = std::string(name);
   PX_RETURN_IF_ERROR(Table::open(fs, directory, name, w->table_));
   const TableHeader& h = w->table_->header();
   const std::string& file = w->table_->data().name();
@@ -201,6 +203,7 @@ Status WritableTable::insert(const Bytes& record, RecordId* id) {
     records_.pop_back();
     return Status(rc::kKeyViolation, table_->data().name() + ": key violation: the key is already in the table");
   }
+  for (auto& entry : orderings_) entry.second->add(newId);
   ++inserted_;
   if (id) *id = newId;
   return Status::Ok();
@@ -211,13 +214,16 @@ Status WritableTable::update(RecordId id, const Bytes& record) {
   if (id >= records_.size() || records_[id].empty()) return Status(rc::kRecordNotFound, file + ": no such record");
   if (record.size() != header().recordSize) return Status(rc::kInvalidParameter, file + ": record buffer of the wrong size");
   order_.erase(id);
+  for (auto& entry : orderings_) entry.second->erase(id);
   Bytes old = std::move(records_[id]);
   records_[id] = record;
   if (!order_.insert(id).second) {
     records_[id] = std::move(old);
     order_.insert(id);
+    for (auto& entry : orderings_) entry.second->add(id);
     return Status(rc::kKeyViolation, file + ": key violation: the new key is already in the table");
   }
+  for (auto& entry : orderings_) entry.second->add(id);
   releaseBlobs(old.data(), records_[id].data());
   ++updated_;
   return Status::Ok();
@@ -227,10 +233,70 @@ Status WritableTable::remove(RecordId id) {
   if (id >= records_.size() || records_[id].empty())
     return Status(rc::kRecordNotFound, table_->data().name() + ": no such record");
   order_.erase(id);
+  for (auto& entry : orderings_) entry.second->erase(id);
   releaseBlobs(records_[id].data(), nullptr);
   records_[id].clear();
   records_[id].shrink_to_fit();
   ++deleted_;
+  return Status::Ok();
+}
+
+std::string WritableTable::secondaryName(const SecondaryIndex& index) const {
+  const TableHeader& xh = index.data.header();
+  if (!xh.indexName.empty()) return xh.indexName;
+  // An unnamed single-field index goes by the name of its field.
+  const int position = (xh.fields.empty() ? 0 : (xh.fields[0].number & ~header::kDescendingFieldBit)) - 1;
+  if (position >= 0 && position < static_cast<int>(fields().size())) return fields()[static_cast<std::size_t>(position)].name;
+  return index.files.suffix;
+}
+
+std::vector<std::string> WritableTable::indexNames() const {
+  std::vector<std::string> names;
+  for (const SecondaryIndex& index : table_->secondaryIndexes())
+    if (index.data.header().isMaintainedSecondary()) names.push_back(secondaryName(index));
+  return names;
+}
+
+Status WritableTable::ordering(std::string_view indexName, RecordOrdering*& out) {
+  const std::string wanted = lowerAscii(indexName);
+  for (auto& [name, ordering] : orderings_) {
+    if (name == wanted) {
+      out = ordering.get();
+      return Status::Ok();
+    }
+  }
+  KeyOrder order;
+  if (wanted.empty() || (isKeyed() && table_->primaryIndex() && wanted == lowerAscii(table_->primaryIndex()->name()))) {
+    order = keyOrder_.withIntegerTextFirst();  // no parts for an unkeyed table: insertion order
+  } else {
+    const SecondaryIndex* found = nullptr;
+    for (const SecondaryIndex& index : table_->secondaryIndexes())
+      if (lowerAscii(secondaryName(index)) == wanted || lowerAscii(index.files.suffix) == wanted) found = &index;
+    if (!found) return Status(rc::kIndexNotFound,
+                              table_->data().name() + ": no index named '" + std::string(indexName) + "'");
+    if (!found->data.header().isMaintainedSecondary())
+      return Status(rc::kNotSupported, found->data.name() + ": a non-maintained index cannot order a cursor");
+    SecondaryLayout layout;
+    PX_RETURN_IF_ERROR(SecondaryLayout::describe(header(), found->data.header(), found->data.name(), *collation_, layout));
+    order = layout.orderOnTableRecords(header()).withIntegerTextFirst();
+  }
+  auto ordering = std::make_unique<RecordOrdering>(records_, std::move(order));
+  for (RecordId id : order_) ordering->add(id);
+  out = ordering.get();
+  orderings_.emplace_back(wanted, std::move(ordering));
+  return Status::Ok();
+}
+
+Status WritableTable::reloadAfterCommit() {
+  std::unique_ptr<Table> fresh;
+  PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, fresh));
+  if (fresh->recordCount() != order_.size())
+    return Status(rc::kFileCorrupt, fresh->data().name() + ": the committed table holds " +
+                                        std::to_string(fresh->recordCount()) + " records, " +
+                                        std::to_string(order_.size()) + " were written");
+  table_ = std::move(fresh);
+  blobs_ = table_->blobFile() ? std::make_unique<BlobFile>(*table_->blobFile()) : nullptr;
+  inserted_ = updated_ = deleted_ = 0;
   return Status::Ok();
 }
 

@@ -21,6 +21,7 @@
 #include "engine/status.h"
 #include "engine/storage/file_image.h"
 #include "engine/storage/key_order.h"
+#include "engine/storage/record_ordering.h"
 #include "engine/storage/table.h"
 
 namespace px {
@@ -45,6 +46,9 @@ class WritableTable {
   // Record ids in key order (insertion order for unkeyed tables).
   std::vector<RecordId> orderedIds() const { return {order_.begin(), order_.end()}; }
   const std::uint8_t* record(RecordId id) const { return records_[id].data(); }
+  // Ids run from 0 to recordSlots() - 1; a removed record keeps its id, empty.
+  std::size_t recordSlots() const { return records_.size(); }
+  bool isRemoved(RecordId id) const { return records_[id].empty(); }
   // The record whose key equals the key fields of `keyRecord`, or false.
   bool findByKey(const std::uint8_t* keyRecord, RecordId& id) const;
   // Ids from the first record whose key is not less than `keyRecord` on.
@@ -67,6 +71,22 @@ class WritableTable {
   // Replaces the record; a changed key moves it. kKeyViolation leaves it as it was.
   Status update(RecordId id, const Bytes& record);
   Status remove(RecordId id);
+  // Frees the blob values of a record buffer that will not be inserted.
+  void discardRecord(const Bytes& record) {
+    if (record.size() == header().recordSize) releaseBlobs(record.data(), nullptr);
+  }
+
+  // The cursor order of the primary key ("" or the primary index's name) or of a
+  // maintained secondary index, named as the table's files name it. Alpha keys
+  // that read as whole numbers come first, by value, so that a walk from the
+  // greatest key down meets every record once while it raises keys. The order
+  // lives as long as the table and follows every change.
+  Status ordering(std::string_view indexName, RecordOrdering*& out);
+  // Names of the maintained secondary indexes.
+  std::vector<std::string> indexNames() const;
+
+  // After the images were committed: the files on disk are the new base.
+  Status reloadAfterCommit();
 
   bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
 
@@ -81,6 +101,7 @@ class WritableTable {
 
   Status storeBlob(Bytes& record, std::size_t field, const Bytes& stored);
   void releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord);
+  std::string secondaryName(const SecondaryIndex& index) const;
   std::uint8_t changeAmount() const;
 
   FileSystem* fs_ = nullptr;
@@ -89,7 +110,10 @@ class WritableTable {
   KeyOrder keyOrder_;
   std::vector<Bytes> records_;        // by id; a removed record keeps its slot, empty
   std::set<RecordId, IdOrder> order_{IdOrder{this}};
-  std::unique_ptr<BlobFile> blobs_;   // a private copy that takes the session's new values
+  std::unique_ptr<BlobFile> blobs_;
+  std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
+  std::filesystem::path directory_;
+  std::string name_;   // a private copy that takes the session's new values
   std::size_t inserted_ = 0, updated_ = 0, deleted_ = 0;
 };
 

@@ -1,0 +1,93 @@
+#include "engine/access/database.h"
+
+#include "engine/storage/commit_journal.h"
+
+namespace px {
+
+Status Database::open(FileSystem& fs, const std::filesystem::path& directory, std::unique_ptr<Database>& out) {
+  if (!fs.isDirectory(directory))
+    return Status(rc::kDirectoryNotFound, directory.string() + ": the database directory does not exist");
+  PX_RETURN_IF_ERROR(CommitJournal::recover(fs, directory));
+  auto db = std::unique_ptr<Database>(new Database());
+  db->fs_ = &fs;
+  db->directory_ = directory;
+  out = std::move(db);
+  return Status::Ok();
+}
+
+Database::~Database() {
+  // A database that goes without close() keeps its files as last flushed.
+}
+
+Status Database::table(std::string_view name, WritableTable*& out) {
+  std::string key = lowerAscii(name);
+  if (std::filesystem::path(key).extension().empty()) key += ".db";
+  if (auto it = tables_.find(key); it != tables_.end()) {
+    out = it->second.get();
+    return Status::Ok();
+  }
+  std::unique_ptr<WritableTable> table;
+  PX_RETURN_IF_ERROR(WritableTable::open(*fs_, directory_, key, table));
+  out = table.get();
+  tables_.emplace(key, std::move(table));
+  return Status::Ok();
+}
+
+Status Database::openCursor(std::string_view tableName, const CursorOptions& options, std::unique_ptr<Cursor>& out) {
+  WritableTable* t = nullptr;
+  PX_RETURN_IF_ERROR(table(tableName, t));
+  RecordOrdering* ordering = nullptr;
+  PX_RETURN_IF_ERROR(t->ordering(options.index, ordering));
+  out = std::make_unique<Cursor>(*this, *t, *ordering, options);
+  return Status::Ok();
+}
+
+bool Database::hasChanges() const {
+  for (const auto& entry : tables_)
+    if (entry.second->modified()) return true;
+  return false;
+}
+
+Status Database::flush() {
+  std::vector<FileImage> images;
+  std::vector<WritableTable*> changed;
+  for (auto& entry : tables_) {
+    if (!entry.second->modified()) continue;
+    PX_RETURN_IF_ERROR(entry.second->buildImages(images));
+    changed.push_back(entry.second.get());
+  }
+  if (images.empty()) return Status::Ok();
+  PX_RETURN_IF_ERROR(CommitJournal::commit(*fs_, directory_, images));
+  for (WritableTable* t : changed) PX_RETURN_IF_ERROR(t->reloadAfterCommit());
+  return Status::Ok();
+}
+
+Status Database::close() {
+  Status s = flush();
+  locks_.clear();
+  tables_.clear();
+  return s;
+}
+
+bool Database::lockedByOther(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) const {
+  auto it = locks_.find({table, id});
+  return it != locks_.end() && it->second != cursor;
+}
+
+Status Database::lock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) {
+  if (lockedByOther(table, id, cursor))
+    return Status(rc::kRecordLocked, table->table().data().name() + ": the record is locked by another user");
+  locks_[{table, id}] = cursor;
+  return Status::Ok();
+}
+
+void Database::unlock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) {
+  auto it = locks_.find({table, id});
+  if (it != locks_.end() && it->second == cursor) locks_.erase(it);
+}
+
+void Database::unlockAll(const Cursor* cursor) {
+  for (auto it = locks_.begin(); it != locks_.end();) it = it->second == cursor ? locks_.erase(it) : std::next(it);
+}
+
+}  // namespace px

@@ -1,0 +1,58 @@
+// A database is a directory of tables. It opens each table once and shares it
+// between its cursors, keeps the record locks, and commits all changed tables
+// in one all-or-nothing step (CommitJournal) at flush and at close. Opening a
+// database first finishes or undoes a commit that was cut short.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/access/cursor.h"
+#include "engine/io/file_system.h"
+#include "engine/status.h"
+#include "engine/storage/writable_table.h"
+
+namespace px {
+
+class Database {
+ public:
+  static Status open(FileSystem& fs, const std::filesystem::path& directory, std::unique_ptr<Database>& out);
+  ~Database();
+
+  const std::filesystem::path& directory() const { return directory_; }
+  FileSystem& fileSystem() { return *fs_; }
+
+  // The table by name (letter case does not matter; no extension means .db).
+  Status table(std::string_view name, WritableTable*& out);
+  Status openCursor(std::string_view tableName, const CursorOptions& options, std::unique_ptr<Cursor>& out);
+
+  // Writes every changed table; the files on disk then hold all changes or none.
+  Status flush();
+  // Flushes and forgets the tables. REQUIRES: no cursor of this database is left.
+  Status close();
+  bool hasChanges() const;
+
+  // Record locks, one holder per record.
+  bool lockedByOther(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) const;
+  Status lock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor);
+  void unlock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor);
+  void unlockAll(const Cursor* cursor);
+
+  void attach(Cursor* cursor) { ++cursors_; (void)cursor; }
+  void detach(Cursor* cursor) { --cursors_; unlockAll(cursor); }
+
+ private:
+  Database() = default;
+
+  FileSystem* fs_ = nullptr;
+  std::filesystem::path directory_;
+  std::map<std::string, std::unique_ptr<WritableTable>> tables_;  // by lower-case file name
+  std::map<std::pair<const WritableTable*, WritableTable::RecordId>, const Cursor*> locks_;
+  int cursors_ = 0;
+};
+
+}  // namespace px

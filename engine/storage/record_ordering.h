@@ -1,0 +1,51 @@
+// An order of a writable table's records that the table keeps current through
+// every insert, update and removal: the cursor order of the primary key or of a
+// secondary index. Ties fall to the record id, so the order is strict.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "engine/format/value.h"
+#include "engine/storage/key_order.h"
+
+namespace px {
+
+class RecordOrdering {
+ public:
+  using RecordId = std::uint32_t;
+  static constexpr RecordId kProbe = 0xFFFFFFFF;
+
+  RecordOrdering(const std::vector<Bytes>& records, KeyOrder order)
+      : records_(&records), order_(std::move(order)), ids_(Less{this}) {}
+  RecordOrdering(const RecordOrdering&) = delete;
+  RecordOrdering& operator=(const RecordOrdering&) = delete;
+
+  struct Less {
+    const RecordOrdering* self;
+    bool operator()(RecordId a, RecordId b) const;
+  };
+  using Set = std::set<RecordId, Less>;
+
+  const KeyOrder& order() const { return order_; }
+  const Set& ids() const { return ids_; }
+  void add(RecordId id) { ids_.insert(id); }
+  void erase(RecordId id) { ids_.erase(id); }
+
+  // The first record that does not sort before `key` (a record buffer holding
+  // the key fields); with `after`, the first that sorts after it. A probe
+  // record sorts before every record with an equal key.
+  Set::const_iterator seek(const std::uint8_t* key, bool after) const;
+  // <0, 0, >0 for a record against a key, on the key's parts only.
+  int compareToKey(RecordId id, const std::uint8_t* key) const;
+
+ private:
+  const std::vector<Bytes>* records_;
+  KeyOrder order_;
+  Set ids_;
+  mutable const std::uint8_t* probe_ = nullptr;
+  mutable bool probeAfter_ = false;
+};
+
+}  // namespace px
