@@ -58,7 +58,7 @@ Status Database::flush() {
   }
   if (images.empty()) return Status::Ok();
   PX_RETURN_IF_ERROR(CommitJournal::commit(*fs_, directory_, images));
-  for (WritableTable* t : changed) PX_RETURN_IF_ERROR(t->reloadAfterCommit());
+  for (WritableTable* t : changed) t->markCommitted();
   return Status::Ok();
 }
 

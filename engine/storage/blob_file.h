@@ -40,6 +40,7 @@ class BlobFile {
   // Marks the space of a stored value free.
   void release(const blob::Descriptor& desc);
   bool modified() const { return modified_; }
+  void markSaved() { modified_ = false; }
 
  private:
   std::string name_;

@@ -20,6 +20,31 @@ Status checkBlockLimit(std::size_t count, std::size_t perBlock, const std::strin
   return Status::Ok();
 }
 
+static_assert(kBlockHeaderBytes == block::kHeaderSize);
+static_assert(kFixedHeaderBytes == header::kFixedPartEnd);
+
+void writeChainedBlockHeader(std::uint8_t* block, std::size_t b, std::size_t blocks, std::size_t n,
+                             std::size_t recordSize) {
+  block::BlockHeader h;
+  h.next = b + 1 < blocks ? static_cast<std::uint16_t>(b + 2) : 0;
+  h.prev = static_cast<std::uint16_t>(b);
+  h.addDataSize = block::addDataSizeFor(n, recordSize);
+  block::encodeBlockHeader(block, h);
+}
+
+void setBlockBookkeeping(std::uint8_t* h, std::uint16_t blocks, std::uint32_t numRecords) {
+  putLe32(h + header::kNumRecords, numRecords);
+  putLe16(h + header::kUsedBlocks, blocks);
+  putLe16(h + header::kFileBlocks, blocks);
+  putLe16(h + header::kMaxBlocks, blocks);
+  putLe16(h + header::kFirstBlock, blocks ? 1 : 0);
+  putLe16(h + header::kLastBlock, blocks);
+  putLe16(h + header::kFirstFreeBlock, 0);
+  h[header::kModifiedFlags1] = 0;
+  h[header::kModifiedFlags2] = 0;
+  h[header::kIndexUpdateRequired] = 0;
+}
+
 PackedBlocks packRecords(const std::uint8_t* records, std::size_t count, std::size_t recordSize,
                          std::uint32_t blockSize, std::size_t perBlock) {
   PackedBlocks out;
@@ -31,11 +56,7 @@ PackedBlocks packRecords(const std::uint8_t* records, std::size_t count, std::si
     const std::size_t first = b * perBlock;
     const std::size_t n = std::min(perBlock, count - first);
     std::uint8_t* block = out.blocks.data() + b * blockSize;
-    block::BlockHeader h;
-    h.next = b + 1 < blocks ? static_cast<std::uint16_t>(b + 2) : 0;
-    h.prev = static_cast<std::uint16_t>(b);
-    h.addDataSize = block::addDataSizeFor(n, recordSize);
-    block::encodeBlockHeader(block, h);
+    writeChainedBlockHeader(block, b, blocks, n, recordSize);
     std::memcpy(block + block::kHeaderSize, records + first * recordSize, n * recordSize);
     out.runs.push_back({static_cast<std::uint16_t>(b + 1), static_cast<std::uint32_t>(first),
                         static_cast<std::uint32_t>(n)});
@@ -48,18 +69,7 @@ Bytes assembleFile(const Bytes& rawHeader, const PackedBlocks& packed, std::uint
   file.reserve(rawHeader.size() + packed.blocks.size());
   file.assign(rawHeader.begin(), rawHeader.end());
   if (file.size() < header::kFixedPartEnd) return file;  // not a header: nothing to set
-  std::uint8_t* h = file.data();
-  const auto blocks = packed.blockCount();
-  putLe32(h + header::kNumRecords, numRecords);
-  putLe16(h + header::kUsedBlocks, blocks);
-  putLe16(h + header::kFileBlocks, blocks);
-  putLe16(h + header::kMaxBlocks, blocks);
-  putLe16(h + header::kFirstBlock, blocks ? 1 : 0);
-  putLe16(h + header::kLastBlock, blocks);
-  putLe16(h + header::kFirstFreeBlock, 0);
-  h[header::kModifiedFlags1] = 0;
-  h[header::kModifiedFlags2] = 0;
-  h[header::kIndexUpdateRequired] = 0;
+  setBlockBookkeeping(file.data(), packed.blockCount(), numRecords);
   file.insert(file.end(), packed.blocks.begin(), packed.blocks.end());
   return file;
 }

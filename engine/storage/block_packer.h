@@ -2,6 +2,7 @@
 // and produces the bytes of a whole data or index file around a kept header.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,12 @@
 #include "engine/storage/data_file.h"
 
 namespace px {
+
+// Block b (0-based) of `blocks` chained in physical order, holding n records.
+void writeChainedBlockHeader(std::uint8_t* block, std::size_t b, std::size_t blocks, std::size_t n,
+                             std::size_t recordSize);
+inline constexpr std::size_t kBlockHeaderBytes = 6;
+inline constexpr std::size_t kFixedHeaderBytes = 0x58;
 
 struct PackedBlocks {
   Bytes blocks;                 // blockCount * blockSize bytes
@@ -25,8 +32,40 @@ PackedBlocks packRecords(const std::uint8_t* records, std::size_t count, std::si
 // kTableFull when `count` records need more blocks than a file can number.
 Status checkBlockLimit(std::size_t count, std::size_t perBlock, const std::string& fileName);
 
+// Sets the block bookkeeping of a file's header (records, used/file/max
+// blocks, first/last block, no free list) for `blocks` blocks chained 1..n.
+void setBlockBookkeeping(std::uint8_t* header, std::uint16_t blocks, std::uint32_t numRecords);
+
+// Packs `count` records straight into a whole file behind `rawHeader`;
+// `recordAt(i)` gives the i-th record in order. `runs` receives the blocks.
+template <typename RecordAt>
+Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
+               std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs);
+
 // The whole file: `rawHeader` with its block bookkeeping set for `packed`
 // (records, used/file/max blocks, first/last block, no free list), then the blocks.
 Bytes assembleFile(const Bytes& rawHeader, const PackedBlocks& packed, std::uint32_t numRecords);
+
+template <typename RecordAt>
+Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
+               std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs) {
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  Bytes file(rawHeader.size() + blocks * blockSize, 0);
+  std::copy(rawHeader.begin(), rawHeader.end(), file.begin());
+  runs.clear();
+  runs.reserve(blocks);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t first = b * perBlock;
+    const std::size_t n = std::min(perBlock, count - first);
+    std::uint8_t* block = file.data() + rawHeader.size() + b * blockSize;
+    writeChainedBlockHeader(block, b, blocks, n, recordSize);
+    std::uint8_t* out = block + kBlockHeaderBytes;
+    for (std::size_t i = 0; i < n; ++i, out += recordSize) std::copy_n(recordAt(first + i), recordSize, out);
+    runs.push_back({static_cast<std::uint16_t>(b + 1), static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(n)});
+  }
+  if (file.size() >= kFixedHeaderBytes)
+    setBlockBookkeeping(file.data(), static_cast<std::uint16_t>(blocks), static_cast<std::uint32_t>(count));
+  return file;
+}
 
 }  // namespace px

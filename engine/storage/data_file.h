@@ -36,6 +36,9 @@ class DataFile {
   std::size_t recordCount() const { return blocks_.empty() ? 0 : records_.size() / header_.recordSize; }
   const std::uint8_t* record(std::size_t i) const { return records_.data() + i * header_.recordSize; }
   const std::vector<BlockRun>& blocks() const { return blocks_; }
+  // Frees the record copy of a file whose records now live elsewhere; the
+  // header and the block layout stay.
+  void releaseRecords() { Bytes().swap(records_); }
 
  private:
   Status walkChain(const Bytes& file);

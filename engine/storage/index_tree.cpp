@@ -67,7 +67,7 @@ Status IndexTree::walk(const Bytes& file, std::uint16_t blockNumber, int level, 
     if (level > 1) {
       std::uint32_t below = 0;
       PX_RETURN_IF_ERROR(walk(file, entry.block, level - 1, seen, below));
-      if (below != entry.count)
+      if ((below & 0xFFFF) != entry.count)  // a 16-bit count wraps above 65,535 records
         return corrupt("entry " + std::to_string(i + 1) + " counts " + std::to_string(entry.count) +
                        " records, its child block holds " + std::to_string(below));
     } else {

@@ -16,12 +16,12 @@ KeyOrder KeyOrder::primaryKey(const TableHeader& table, const Collation& collati
   return KeyOrder(std::move(parts), &collation);
 }
 
-int KeyOrder::compare(const std::uint8_t* a, const std::uint8_t* b) const {
+int KeyOrder::compare(const std::uint8_t* a, const std::uint8_t* b, bool integersDecided) const {
   for (const Part& part : parts_) {
     const std::uint8_t* pa = a + part.offset;
     const std::uint8_t* pb = b + part.offset;
     int c = 0;
-    if (part.integerTextFirst) {
+    if (part.integerTextFirst && !(integersDecided && &part == &parts_.front())) {
       std::int32_t va = 0, vb = 0;
       const bool ia = parseIntegerText(std::string_view(reinterpret_cast<const char*>(pa), static_cast<std::size_t>(part.size)), va);
       const bool ib = parseIntegerText(std::string_view(reinterpret_cast<const char*>(pb), static_cast<std::size_t>(part.size)), vb);

@@ -34,7 +34,10 @@ class KeyOrder {
   static KeyOrder primaryKey(const TableHeader& table, const Collation& collation);
 
   // <0, 0, >0 as record a sorts before, with or after record b.
-  int compare(const std::uint8_t* a, const std::uint8_t* b) const;
+  int compare(const std::uint8_t* a, const std::uint8_t* b) const { return compare(a, b, false); }
+  // With `integersDecided`, the whole-number step of the first part is left
+  // out: the caller has already found both sides equal under it.
+  int compare(const std::uint8_t* a, const std::uint8_t* b, bool integersDecided) const;
   bool less(const std::uint8_t* a, const std::uint8_t* b) const { return compare(a, b) < 0; }
 
   const std::vector<Part>& parts() const { return parts_; }

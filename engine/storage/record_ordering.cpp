@@ -1,16 +1,57 @@
 #include "engine/storage/record_ordering.h"
 
+#include <string_view>
+
+#include "engine/format/integer_text.h"
+
 namespace px {
+
+RecordOrdering::Number RecordOrdering::numberOf(const std::uint8_t* record) const {
+  const KeyOrder::Part& part = order_.parts().front();
+  Number n;
+  n.valid = parseIntegerText(
+      std::string_view(reinterpret_cast<const char*>(record + part.offset), static_cast<std::size_t>(part.size)), n.value);
+  return n;
+}
+
+int RecordOrdering::compareNumbers(const Number& a, const Number& b) const {
+  int c = 0;
+  if (a.valid != b.valid) c = a.valid ? -1 : 1;
+  else if (a.valid && a.value != b.value) c = a.value < b.value ? -1 : 1;
+  return order_.parts().front().descending ? -c : c;
+}
+
+void RecordOrdering::add(RecordId id) {
+  if (numeric_) {
+    if (numbers_.size() <= id) numbers_.resize(static_cast<std::size_t>(id) + 1);
+    numbers_[id] = numberOf((*records_)[id].data());
+  }
+  ids_.insert(id);
+}
 
 bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {
   const auto& records = *self->records_;
   if (a == kProbe || b == kProbe) {
     const bool probeFirst = a == kProbe;
     const RecordId other = probeFirst ? b : a;
-    const int c = self->order_.compare(self->probe_, records[other].data());
+    int c = 0;
+    if (self->numeric_) {
+      c = self->compareNumbers(self->probeNumber_, self->numbers_[other]);
+      if (!probeFirst) c = -c;
+      if (c != 0) return c < 0;
+      c = self->order_.compare(self->probe_, records[other].data(), true);
+    } else {
+      c = self->order_.compare(self->probe_, records[other].data());
+    }
     // Equal keys: the probe stands before them, or after them with probeAfter_.
     if (c != 0) return probeFirst ? c < 0 : c > 0;
     return probeFirst ? !self->probeAfter_ : self->probeAfter_;
+  }
+  if (self->numeric_) {
+    const int n = self->compareNumbers(self->numbers_[a], self->numbers_[b]);
+    if (n != 0) return n < 0;
+    const int c = self->order_.compare(records[a].data(), records[b].data(), true);
+    return c != 0 ? c < 0 : a < b;
   }
   const int c = self->order_.compare(records[a].data(), records[b].data());
   return c != 0 ? c < 0 : a < b;
@@ -19,6 +60,7 @@ bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {
 RecordOrdering::Set::const_iterator RecordOrdering::seek(const std::uint8_t* key, bool after) const {
   probe_ = key;
   probeAfter_ = after;
+  if (numeric_) probeNumber_ = numberOf(key);
   auto it = ids_.lower_bound(kProbe);
   probe_ = nullptr;
   return it;

@@ -18,7 +18,10 @@ class RecordOrdering {
   static constexpr RecordId kProbe = 0xFFFFFFFF;
 
   RecordOrdering(const std::vector<Bytes>& records, KeyOrder order)
-      : records_(&records), order_(std::move(order)), ids_(Less{this}) {}
+      : records_(&records),
+        order_(std::move(order)),
+        numeric_(!order_.parts().empty() && order_.parts().front().integerTextFirst),
+        ids_(Less{this}) {}
   RecordOrdering(const RecordOrdering&) = delete;
   RecordOrdering& operator=(const RecordOrdering&) = delete;
 
@@ -30,7 +33,7 @@ class RecordOrdering {
 
   const KeyOrder& order() const { return order_; }
   const Set& ids() const { return ids_; }
-  void add(RecordId id) { ids_.insert(id); }
+  void add(RecordId id);
   void erase(RecordId id) { ids_.erase(id); }
 
   // The first record that does not sort before `key` (a record buffer holding
@@ -43,7 +46,18 @@ class RecordOrdering {
  private:
   const std::vector<Bytes>* records_;
   KeyOrder order_;
+  // The leading key read as a whole number, per record id: parsed once per
+  // change instead of at every comparison.
+  struct Number {
+    bool valid = false;
+    std::int32_t value = 0;
+  };
+  Number numberOf(const std::uint8_t* record) const;
+  int compareNumbers(const Number& a, const Number& b) const;
+  bool numeric_ = false;
+  std::vector<Number> numbers_;
   Set ids_;
+  mutable Number probeNumber_;
   mutable const std::uint8_t* probe_ = nullptr;
   mutable bool probeAfter_ = false;
 };

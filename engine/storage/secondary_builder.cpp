@@ -70,6 +70,13 @@ KeyOrder SecondaryLayout::orderOnTableRecords(const TableHeader& table) const {
 
 Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& table, const std::uint8_t* records,
                             const std::vector<BlockRun>& runs) {
+  return buildSecondaryRecords(
+      layout, table, [&](std::size_t i) { return records + i * table.recordSize; }, runs);
+}
+
+Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& table,
+                            const std::function<const std::uint8_t*(std::size_t)>& recordAt,
+                            const std::vector<BlockRun>& runs) {
   std::size_t count = 0;
   for (const BlockRun& run : runs) count += run.count;
   const std::size_t size = layout.recordSize;
@@ -77,7 +84,7 @@ Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& ta
   std::size_t at = 0;
   for (const BlockRun& run : runs) {
     for (std::uint32_t r = 0; r < run.count; ++r) {
-      const std::uint8_t* rec = records + static_cast<std::size_t>(run.firstRecord + r) * table.recordSize;
+      const std::uint8_t* rec = recordAt(static_cast<std::size_t>(run.firstRecord) + r);
       std::uint8_t* e = entries.data() + at * size;
       std::size_t off = 0;
       for (int position : layout.indexedFields) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,13 @@ struct SecondaryLayout {
                          const Collation& collation, SecondaryLayout& out);
 };
 
-// The .X records for `count` table records laid out in `runs`, sorted.
+// The .X records for the table records laid out in `runs`, sorted;
+// `records` holds them back to back.
 Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& table, const std::uint8_t* records,
+                            const std::vector<BlockRun>& runs);
+// The same with `recordAt(i)` giving the i-th table record.
+Bytes buildSecondaryRecords(const SecondaryLayout& layout, const TableHeader& table,
+                            const std::function<const std::uint8_t*(std::size_t)>& recordAt,
                             const std::vector<BlockRun>& runs);
 
 }  // namespace px

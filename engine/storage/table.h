@@ -51,6 +51,8 @@ class Table {
   const std::vector<std::string>& warnings() const { return warnings_; }
 
   std::size_t recordCount() const { return data_.recordCount(); }
+  // Frees the records (a writer that copied them keeps its own).
+  void releaseRecords() { data_.releaseRecords(); }
   const std::uint8_t* record(std::size_t i) const { return data_.record(i); }
 
   // The code page of the table's text: its header's, or the level-3 default.

@@ -82,6 +82,7 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
     if (!added) return Status(rc::kKeyViolation, file + ": record " + std::to_string(id + 1) + " repeats a key");
   }
   if (const BlobFile* blobs = w->table_->blobFile()) w->blobs_ = std::make_unique<BlobFile>(*blobs);
+  w->table_->releaseRecords();  // the records live in records_ from here on
   out = std::move(w);
   return Status::Ok();
 }
@@ -287,16 +288,24 @@ Status WritableTable::ordering(std::string_view indexName, RecordOrdering*& out)
   return Status::Ok();
 }
 
-Status WritableTable::reloadAfterCommit() {
+void WritableTable::markCommitted() {
+  // The files now hold the records; the headers and index baselines are
+  // read back only when another commit needs them.
+  stale_ = true;
+  if (blobs_) blobs_->markSaved();
+  inserted_ = updated_ = deleted_ = 0;
+}
+
+Status WritableTable::reloadBase() {
   std::unique_ptr<Table> fresh;
   PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, fresh));
   if (fresh->recordCount() != order_.size())
     return Status(rc::kFileCorrupt, fresh->data().name() + ": the committed table holds " +
                                         std::to_string(fresh->recordCount()) + " records, " +
                                         std::to_string(order_.size()) + " were written");
+  fresh->releaseRecords();
   table_ = std::move(fresh);
-  blobs_ = table_->blobFile() ? std::make_unique<BlobFile>(*table_->blobFile()) : nullptr;
-  inserted_ = updated_ = deleted_ = 0;
+  stale_ = false;
   return Status::Ok();
 }
 
@@ -306,20 +315,17 @@ std::uint8_t WritableTable::changeAmount() const {
   return d == 0 ? 1 : d;
 }
 
-Status WritableTable::buildImages(std::vector<FileImage>& images) const {
+Status WritableTable::buildImages(std::vector<FileImage>& images) {
   if (!modified()) return Status::Ok();
+  if (stale_) PX_RETURN_IF_ERROR(reloadBase());
   const TableHeader& h = header();
   const TableFamily& family = table_->family();
   const std::size_t size = h.recordSize;
   const std::size_t count = order_.size();
-
-  Bytes all;
-  all.reserve(count * size);
-  for (RecordId id : order_) all.insert(all.end(), records_[id].begin(), records_[id].end());
+  const std::vector<RecordId> ids(order_.begin(), order_.end());
 
   const std::size_t perBlock = block::capacity(h.blockSize, size);
   PX_RETURN_IF_ERROR(checkBlockLimit(count, perBlock, table_->data().name()));
-  const PackedBlocks packed = packRecords(all.data(), count, size, h.blockSize, perBlock);
   const std::uint8_t d = changeAmount();
 
   Bytes dbHeader = table_->data().rawHeader();
@@ -328,18 +334,25 @@ Status WritableTable::buildImages(std::vector<FileImage>& images) const {
   for (const FieldDescriptor& f : h.fields) {
     if (f.type != FieldType::AutoInc) continue;
     std::uint32_t highest = le32(dbHeader.data() + header::kAutoInc);
-    for (std::size_t r = 0; r < count; ++r)
-      if (auto v = codec::decodeLong(all.data() + r * size + f.offset); v && *v > 0)
+    for (RecordId id : ids)
+      if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
         highest = std::max(highest, static_cast<std::uint32_t>(*v));
     putLe32(dbHeader.data() + header::kAutoInc, highest);
   }
-  images.push_back({family.dataFile, assembleFile(dbHeader, packed, static_cast<std::uint32_t>(count))});
+  std::vector<BlockRun> runs;
+  Bytes dbFile = packFile(dbHeader, count, size, h.blockSize, perBlock,
+                          [&](std::size_t i) { return records_[ids[i]].data(); }, runs);
+  // Records of the new file in order, where the indexes are built from.
+  const std::size_t headerSize = dbHeader.size();
+  const auto packed = [&](std::size_t i) -> const std::uint8_t* {
+    return dbFile.data() + headerSize + (i / perBlock) * h.blockSize + block::kHeaderSize + (i % perBlock) * size;
+  };
 
   std::uint8_t primaryCounter = 0;
   if (const IndexTree* px = table_->primaryIndex()) {
     TreeImage tree;
-    PX_RETURN_IF_ERROR(buildTree(leavesFor(all.data(), size, packed.runs, px->keySize()), px->keySize(),
-                                 px->header().blockSize, px->name(), tree));
+    PX_RETURN_IF_ERROR(buildTree(leavesWith(packed, runs, px->keySize()), px->keySize(), px->header().blockSize,
+                                 px->name(), tree));
     Bytes pxHeader = px->rawHeader();
     primaryCounter = static_cast<std::uint8_t>(pxHeader[header::kIndexChangeCount] + d);
     pxHeader[header::kIndexChangeCount] = primaryCounter;
@@ -352,26 +365,30 @@ Status WritableTable::buildImages(std::vector<FileImage>& images) const {
     if (!xh.isMaintainedSecondary() || !index.tree) continue;
     SecondaryLayout layout;
     PX_RETURN_IF_ERROR(SecondaryLayout::describe(h, xh, index.data.name(), *collation_, layout));
-    const Bytes entries = buildSecondaryRecords(layout, h, all.data(), packed.runs);
+    const Bytes entries = buildSecondaryRecords(layout, h, packed, runs);
     const bool changed = index.data.recordCount() * xh.recordSize != entries.size() ||
                          (!entries.empty() && std::memcmp(index.data.record(0), entries.data(), entries.size()) != 0);
     const std::size_t xPerBlock = block::capacity(xh.blockSize, xh.recordSize);
     PX_RETURN_IF_ERROR(checkBlockLimit(count, xPerBlock, index.data.name()));
-    const PackedBlocks xPacked = packRecords(entries.data(), count, xh.recordSize, xh.blockSize, xPerBlock);
     Bytes xHeader = index.data.rawHeader();
     if (h.isKeyed()) xHeader[header::kLinkByte] = primaryCounter;
     if (changed) xHeader[header::kChangeCount] = static_cast<std::uint8_t>(xHeader[header::kChangeCount] + d);
-    images.push_back({index.files.dataFile, assembleFile(xHeader, xPacked, static_cast<std::uint32_t>(count))});
+    std::vector<BlockRun> xRuns;
+    const std::size_t xSize = xh.recordSize;
+    Bytes xFile = packFile(xHeader, count, xSize, xh.blockSize, xPerBlock,
+                           [&](std::size_t i) { return entries.data() + i * xSize; }, xRuns);
 
     const IndexTree& y = *index.tree;
     TreeImage tree;
-    PX_RETURN_IF_ERROR(buildTree(leavesFor(entries.data(), xh.recordSize, xPacked.runs, y.keySize()), y.keySize(),
+    PX_RETURN_IF_ERROR(buildTree(leavesFor(entries.data(), xSize, xRuns, y.keySize()), y.keySize(),
                                  y.header().blockSize, y.name(), tree));
     Bytes yHeader = y.rawHeader();
     if (changed) yHeader[header::kIndexChangeCount] = static_cast<std::uint8_t>(yHeader[header::kIndexChangeCount] + d);
+    images.push_back({index.files.dataFile, std::move(xFile)});
     images.push_back({*index.files.treeFile, assembleTreeFile(yHeader, tree)});
   }
 
+  images.push_back({family.dataFile, std::move(dbFile)});
   if (blobs_ && blobs_->modified()) {
     const std::filesystem::path path =
         family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");

@@ -86,12 +86,12 @@ class WritableTable {
   std::vector<std::string> indexNames() const;
 
   // After the images were committed: the files on disk are the new base.
-  Status reloadAfterCommit();
+  void markCommitted();
 
   bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
 
   // The new contents of every family file that the changes touch.
-  Status buildImages(std::vector<FileImage>& images) const;
+  Status buildImages(std::vector<FileImage>& images);
 
  private:
   struct IdOrder {
@@ -113,7 +113,9 @@ class WritableTable {
   std::unique_ptr<BlobFile> blobs_;
   std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
   std::filesystem::path directory_;
-  std::string name_;   // a private copy that takes the session's new values
+  std::string name_;
+  bool stale_ = false;  // committed since the base was read
+  Status reloadBase();   // a private copy that takes the session's new values
   std::size_t inserted_ = 0, updated_ = 0, deleted_ = 0;
 };
 

@@ -223,8 +223,9 @@ TEST(CursorIndexes, SecondaryIndexOrderAndUnknownIndex) {
       ASSERT_TRUE(c->table().readValue(r.data(), 6, b).ok());
       std::int32_t va = 0, vb = 0;
       if (!isNull(a) && !isNull(b) && parseIntegerText(std::get<std::string>(a), va) &&
-          parseIntegerText(std::get<std::string>(b), vb))
+          parseIntegerText(std::get<std::string>(b), vb)) {
         ASSERT_LE(va, vb);
+      }
     }
     previous = r;
   }
