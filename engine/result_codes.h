@@ -80,7 +80,7 @@ inline constexpr ResultCode kFileInUse = 0x2802;
 inline constexpr ResultCode kRecordLocked = 0x2803;
 // Another program (the clinical application on some workstation) has the
 // database's directory open: its lock files are held.
-inline constexpr ResultCode kDatabaseInUse = 0x2803;
+inline constexpr ResultCode kDatabaseInUse = 0x2804;
 
 // Security.
 inline constexpr ResultCode kEncrypted = 0x2901;

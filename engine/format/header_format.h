@@ -34,11 +34,13 @@ inline constexpr std::size_t kLinkByte = 0x2F;         // byte (.X: copy of .PX 
 inline constexpr std::size_t kWriteProtected = 0x38;   // byte
 inline constexpr std::size_t kFileVersion = 0x39;      // byte
 inline constexpr std::size_t kMaxBlocks = 0x3A;        // word
+inline constexpr std::size_t kDataMarker = 0x3E;       // word, kDataMarkerValue in data and X files, 0 in trees
 inline constexpr std::size_t kAutoInc = 0x49;          // dword
 inline constexpr std::size_t kFirstFreeBlock = 0x4D;   // word
 inline constexpr std::size_t kIndexUpdateRequired = 0x4F; // byte, write 0
 inline constexpr std::size_t kRealHeaderSize = 0x51;   // word
 inline constexpr std::size_t kIndexFlags = 0x55;       // byte (.X: section 6.3)
+inline constexpr std::size_t kDataMarker2 = 0x56;      // byte, kDataMarker2Value in data and X files, 0 in trees
 inline constexpr std::size_t kFixedPartEnd = 0x58;
 
 // Section 2.2: the extension of data and X files of version 5 and later.
@@ -50,6 +52,7 @@ inline constexpr std::size_t kHiFieldId = 0x64;        // word
 inline constexpr std::size_t kFieldNumbersOffset = 0x66; // word, relative to 0x58
 inline constexpr std::size_t kIndexNameOffset = 0x68;  // word, relative to 0x58
 inline constexpr std::size_t kCodePage = 0x6A;         // word
+inline constexpr std::size_t kExtensionMarker = 0x6C;  // 2 bytes, kExtensionMarkerValue (unknown meaning)
 inline constexpr std::size_t kSortOrderNameOffset = 0x6E; // word, relative to 0x58
 inline constexpr std::size_t kChangeCount4 = 0x70;     // word, keep
 inline constexpr std::size_t kExtensionEnd = 0x78;
@@ -58,16 +61,34 @@ inline constexpr std::size_t kExtensionBase = 0x58;    // base of the relative o
 // Level 4 and later data and X files carry this in encryption1; the real key moved to 5C.
 inline constexpr std::uint32_t kEncryptionMovedMarker = 0xFF00FF00;
 
+// Constant bytes of data and X files (113/113 fixture files). 0x6C is 01 01 in
+// all but a few tables with referential-integrity links, which show 02 01.
+inline constexpr std::uint16_t kDataMarkerValue = 0x0F1F;   // bytes 1F 0F
+inline constexpr std::uint8_t kDataMarker2Value = 0x20;
+inline constexpr std::uint16_t kExtensionMarkerValue = 0x0101;
+// fileVerID2 and fileVerID3 hold this plus the version byte (0x010C at version 12).
+inline constexpr std::uint16_t kFileVerIdBase = 0x0100;
+// .X/.XG files: byte 0x2C is always this (section 2.1).
+inline constexpr std::uint8_t kSecondaryIndexChangeByte = 0xFF;
+
 // Section 2.3: the variable part.
 inline constexpr std::size_t kFieldDescriptorSize = 2;  // type, size
 inline constexpr std::size_t kPointerSize = 4;          // run-time pointers, ignored
 inline constexpr std::size_t kTableNameSizeOld = 79;    // versions before 12
 inline constexpr std::size_t kTableNameSizeV12 = 261;   // version 12
+inline constexpr std::size_t kFieldNumberSize = 2;      // word per field in the field-number list
+// Longest field name in stored bytes, without its NUL.
+inline constexpr std::size_t kMaxFieldNameLength = 25;
+// Level 4 and later headers are a multiple of this (0x800, 0x1000, 0x1800 seen).
+inline constexpr std::size_t kHeaderSizeUnit = 0x800;
 
 // File versions (byte 0x39).
 inline constexpr std::uint8_t kVersion30 = 3;
 inline constexpr std::uint8_t kVersion35 = 4;
 inline constexpr std::uint8_t kFirstVersionWithExtension = 5;
+inline constexpr std::uint8_t kVersion4x = 9;     // what level-4 files usually carry
+inline constexpr std::uint8_t kFirstVersion5x = 10;
+inline constexpr std::uint8_t kVersion5x = 11;    // what level-5 files usually carry
 inline constexpr std::uint8_t kVersion70 = 12;
 
 // File types (byte 0x04).
@@ -95,5 +116,24 @@ inline constexpr std::uint8_t kIndexDescending = 0x10;
 inline constexpr std::uint8_t kIndexUnique = 0x20;
 // Section 6.2: bit 15 of an X file's field number marks a descending field.
 inline constexpr std::uint16_t kDescendingFieldBit = 0x8000;
+
+// Section 6.2: the fields an X file adds after the indexed fields. A maintained
+// index (keyed table) copies the primary key and ends with the block hint; a
+// non-maintained one (unkeyed table) ends with the record's position.
+inline constexpr const char* kHintBlockNumber = "Blk Num";   // Short
+inline constexpr const char* kHintRecordNumber = "Tup No";   // Long
+inline constexpr const char* kHintRecordOffset = "Tup Offset";  // Short
+
+// Section 10.1: the code byte 0x29 that goes with each sort-order name.
+struct SortOrderCode {
+  const char* name;
+  std::uint8_t code;
+};
+inline constexpr SortOrderCode kSortOrderCodes[] = {
+    {"ascii", 0x00},    {"intl", 0xB7},     {"intl850", 0x54},  {"nordan", 0x82},
+    {"nordan40", 0xE6}, {"swedfin", 0xF0},  {"ANSIINTL", 0x62}, {"ANSII850", 0x11},
+    {"ANSISWFN", 0x69}, {"ANSINOR4", 0x4E}, {"ANSISPAN", 0x5D}, {"DBWINUS0", 0x4C},
+    {"DBWINWE0", 0x40}, {"BLLT1DE0", 0x18}, {"china", 0x03},    {"BLROM800", 0x14},
+};
 
 }  // namespace px::header

@@ -66,7 +66,7 @@ Status Table::openIndexes(FileSystem& fs) {
       return Status(rc::kIndexCorrupt, index.data.name() + ": is not a secondary index file");
     const bool maintained = xh.isMaintainedSecondary();
     auto problem = [&](const Status& s) -> Status {
-      if (maintained) return s;
+      if (s.ok() || maintained) return s;
       index.consistent = false;
       warnings_.push_back(s.message() + " (non-maintained index, rebuilt by its user)");
       return Status::Ok();
@@ -96,7 +96,9 @@ Status Table::decodeText(std::string_view stored, std::string& utf8) const {
   if (!codePage_)
     return Status(rc::kUnsupportedCodePage, data_.name() + ": code page " + std::to_string(codePageNumber_) +
                                                 " has no conversion table; its text cannot be read");
-  return codePage_->toUtf8(stored, utf8).withContext(data_.name());
+  Status s = codePage_->toUtf8(stored, utf8);
+  if (!s.ok()) return s.withContext(data_.name());
+  return s;
 }
 
 Status Table::fieldName(std::size_t field, std::string& utf8) const {
@@ -148,10 +150,12 @@ Status Table::readValue(const std::uint8_t* record, std::size_t field, Value& ou
       out = Null{};
       return Status::Ok();
     }
-    std::string text;
-    PX_RETURN_IF_ERROR(decodeText(std::string_view(begin, length), text));
-    out = std::move(text);
-    return Status::Ok();
+    // Decoding into the string `out` already holds reuses its buffer: a scan that
+    // reads every value into one Value then allocates nothing per text.
+    if (!std::holds_alternative<std::string>(out)) out.emplace<std::string>();
+    Status s = decodeText(std::string_view(begin, length), std::get<std::string>(out));
+    if (!s.ok()) out = Null{};
+    return s;
   }
   if (isBlobType(f.type)) {
     Bytes bytes;
@@ -167,7 +171,10 @@ Status Table::readValue(const std::uint8_t* record, std::size_t field, Value& ou
     }
     return Status::Ok();
   }
-  return codec::decodeFixed(f.type, f.sizeByte, p, out).withContext(data_.name() + ": field " + f.name);
+  // The context text is built only on failure; this runs for every value read.
+  Status s = codec::decodeFixed(f.type, f.sizeByte, p, out);
+  if (!s.ok()) return s.withContext(data_.name() + ": field " + f.name);
+  return s;
 }
 
 }  // namespace px

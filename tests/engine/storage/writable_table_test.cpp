@@ -55,7 +55,9 @@ void expectIndexesMatchRecords(const Table& t) {
     const Bytes built = buildSecondaryRecords(layout, t.header(), t.recordCount() ? t.record(0) : nullptr,
                                               t.data().blocks());
     ASSERT_EQ(built.size(), index.data.recordCount() * layout.recordSize);
-    if (!built.empty()) EXPECT_EQ(std::memcmp(built.data(), index.data.record(0), built.size()), 0) << index.data.name();
+    if (!built.empty()) {
+      EXPECT_EQ(std::memcmp(built.data(), index.data.record(0), built.size()), 0) << index.data.name();
+    }
   }
 }
 

@@ -1,0 +1,53 @@
+// An exclusive, non-blocking advisory lock on one existing file, held for the
+// lifetime of a FileLock. The engine holds these on a table family's files
+// while a database is connected for writing, so that no other program (and
+// no second connection in this process) opens the tables half-written; the
+// in-use check takes and drops one on each foreign lock file.
+//
+// POSIX: a write lock over the whole file that belongs to the open file, not
+// to the process (F_OFD_SETLK; flock() where the system lacks it), so a second
+// FileLock in this process conflicts too, and so does the record lock any
+// other program takes on the file. Windows: the file is opened without
+// sharing and locked whole with LockFileEx.
+//
+// A FileLock never creates, truncates or writes its file. Not thread-safe;
+// movable, not copyable.
+#pragma once
+
+#include <filesystem>
+
+#include "engine/status.h"
+
+namespace px {
+
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() { release(); }
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Locks `path` without waiting. Fails with rc::kFileInUse (naming the file)
+  // when another program or another FileLock holds it, rc::kFileNotFound when
+  // it does not exist, rc::kReadFailed when it cannot be opened at all.
+  // A file that may only be read is locked as far as its access allows.
+  // REQUIRES: !held() (release first to lock another file).
+  Status acquire(const std::filesystem::path& path);
+  // Drops the lock and closes the file; harmless when nothing is held.
+  void release();
+
+  bool held() const;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+#if defined(_WIN32)
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+}  // namespace px
