@@ -1,10 +1,15 @@
 // All-or-nothing replacement of a database's changed files. See the model
 // described at the top of commit_journal.cpp.
+// Thread safety: none; one commit or recovery per directory at a time.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
+#include <string>
 #include <vector>
 
+#include "engine/format/value.h"
 #include "engine/io/file_system.h"
 #include "engine/status.h"
 #include "engine/storage/file_image.h"
@@ -15,15 +20,45 @@ class CommitJournal {
  public:
   // Name of the journal file in the database directory.
   static constexpr const char* kFileName = "pxcommit.jnl";
+  // Appended to a target's name to name its new contents until the rename.
+  static constexpr const char* kTemporarySuffix = ".pxnew";
+
+  // One replaced file as the journal records it. Names are plain file names
+  // in the database directory.
+  struct Entry {
+    std::string temporary;
+    std::string target;
+    std::uint64_t size = 0;
+    std::uint64_t checksum = 0;  // checksum() of the new contents
+    bool operator==(const Entry&) const = default;
+  };
 
   // Writes every image as a new file beside its target, then replaces the
   // targets through the journal. On failure the directory is left so that
   // recover() brings it to the state before or after the commit.
+  // REQUIRES: every image's path is a file name, or a path in `directory`.
   static Status commit(FileSystem& fs, const std::filesystem::path& directory, const std::vector<FileImage>& images);
+  // As above; `committed` tells, also on failure, whether the commit has
+  // reached its commit point: when true the new contents are durable and a
+  // failure only means that the next recover() finishes the renames.
+  static Status commit(FileSystem& fs, const std::filesystem::path& directory, const std::vector<FileImage>& images,
+                       bool& committed);
 
   // Finishes a commit that was cut short after its journal was complete, or
   // undoes one whose journal was not; does nothing when there is no journal.
+  // Removes leftover temporaries either way.
   static Status recover(FileSystem& fs, const std::filesystem::path& directory);
+
+  // The journal's encoding, exposed for tests and fuzzers.
+  static Bytes encode(const std::vector<Entry>& entries);
+  // Reads a journal. `complete` is false (and the result Ok) when it lacks its
+  // final marker or the marker's checksum does not match: what a crash while
+  // writing it leaves. A complete journal that breaks the format (an unsafe
+  // name, a bad number, no header) is rc::kFileCorrupt; an unknown version is
+  // rc::kUnsupportedVersion.
+  static Status decode(std::span<const std::uint8_t> bytes, std::vector<Entry>& entries, bool& complete);
+  // 64-bit FNV-1a over 64-bit words; see commit_journal.cpp.
+  static std::uint64_t checksum(std::span<const std::uint8_t> bytes);
 };
 
 }  // namespace px

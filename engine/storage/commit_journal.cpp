@@ -1,0 +1,416 @@
+// The commit model.
+//
+// Changes to a database (a directory of tables) collect in memory. A commit
+// receives the new full contents of every changed family file (.DB, .PX,
+// .Xnn/.Ynn, .XGn/.YGn, .MB) as FileImages, all in one directory, and:
+//
+//  1. recovers first, so an earlier interrupted commit is finished or undone
+//     and leftover temporaries are gone (no write operations when clean);
+//  2. writes each image to "<target>.pxnew" beside its target, each synced;
+//  3. writes the journal "pxcommit.jnl", synced, then syncs the directory:
+//        PXCOMMIT <tab> 1
+//        file <tab> size <tab> checksum <tab> temporary name <tab> target name
+//        ...                                      (one line per image)
+//        end <tab> entry count <tab> checksum
+//     Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex digits; the final one covers every
+//     byte before it. A complete journal on disk is the commit point: from
+//     then on recovery rolls forward. If the directory sync after it fails
+//     while the process lives, the commit withdraws its journal and reports
+//     failure, since it cannot promise that the journal would survive;
+//  4. renames each temporary over its target, then syncs the directory;
+//  5. removes the journal, then syncs the directory.
+//  A failure before the commit point removes what the commit wrote (best
+//  effort; recovery removes what is left) and reports it. (A failed journal
+//  write that leaves a complete journal which cannot be removed counts as
+//  committed.) A failure after the commit point is answered by one recovery
+//  on the spot: if that succeeds the commit reports success, otherwise the
+//  failure, and the next recovery finishes it. Commit's `committed` output
+//  tells the caller which side of the commit point it ended on.
+//
+// Recovery (on opening the database directory, and at the start of a commit):
+//  - no journal: remove stray temporaries (a commit died before its commit
+//    point), nothing else;
+//  - journal incomplete or its checksum wrong: roll back: remove every
+//    temporary, then the journal, sync the directory;
+//  - journal complete: roll forward. First every entry is checked without
+//    changing anything: its temporary must exist with the recorded size and
+//    checksum, or, where a rename already happened, the target must carry
+//    them. If neither does, recovery stops with rc::kFileCorrupt and leaves
+//    everything in place, because it cannot tell which contents are right.
+//    Then the temporaries are renamed over their targets, the strays removed,
+//    the directory synced, the journal removed and the directory synced.
+//  Each step leaves a state the next recovery handles, so a recovery cut
+//  short at any point is finished by the next one.
+//
+// Names in a journal are plain file names relative to the directory. A
+// complete journal naming anything else (a separator, "..", a control
+// character, a temporary that is not "<target>.pxnew") is rejected as
+// corrupt and nothing is touched.
+#include "engine/storage/commit_journal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string_view>
+
+namespace px {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kMagic = "PXCOMMIT";
+constexpr std::string_view kVersion = "1";
+constexpr std::string_view kEntryTag = "file";
+constexpr std::string_view kEndTag = "end";
+constexpr char kFieldSeparator = '\t';
+constexpr char kLineEnd = '\n';
+constexpr std::size_t kEntryFields = 5;
+constexpr std::size_t kEndFields = 3;
+constexpr std::size_t kChecksumDigits = 16;
+constexpr std::size_t kMaxDecimalDigits = 19;  // below 2^63, so no overflow
+
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+const std::string_view kSuffix = CommitJournal::kTemporarySuffix;
+
+bool endsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool isTemporaryName(std::string_view name) { return endsWith(name, kSuffix) && name.size() > kSuffix.size(); }
+
+// A plain file name: nothing that could reach outside the directory.
+bool isSafeName(std::string_view name) {
+  if (name.empty() || name.find("..") != std::string_view::npos) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F || c == '/' || c == '\\' || c == ':';
+  });
+}
+
+std::string hex16(std::uint64_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out(kChecksumDigits, '0');
+  for (std::size_t i = kChecksumDigits; i-- > 0; value >>= 4) out[i] = kDigits[value & 0xF];
+  return out;
+}
+
+bool parseHex16(std::string_view text, std::uint64_t& value) {
+  if (text.size() != kChecksumDigits) return false;
+  value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else return false;
+    value = (value << 4) | static_cast<std::uint64_t>(digit);
+  }
+  return true;
+}
+
+bool parseDecimal(std::string_view text, std::uint64_t& value) {
+  if (text.empty() || text.size() > kMaxDecimalDigits) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = line.find(kFieldSeparator, start);
+    fields.push_back(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return fields;
+    start = end + 1;
+  }
+}
+
+Status corrupt(std::size_t line, const std::string& what) {
+  return Status(rc::kFileCorrupt, std::string(CommitJournal::kFileName) + ": line " + std::to_string(line) + ": " + what);
+}
+
+// "dir/" and "dir" name the same directory.
+fs::path normalizedDirectory(const fs::path& path) {
+  fs::path p = path.lexically_normal();
+  if (!p.has_filename() && p.has_parent_path()) p = p.parent_path();
+  return p == "." ? fs::path() : p;
+}
+
+// Whether the file exists with the entry's size and checksum; a read error is reported, not taken for a mismatch.
+Status contentMatches(FileSystem& fs, const fs::path& path, const CommitJournal::Entry& entry, bool& matches) {
+  matches = false;
+  if (!fs.exists(path)) return Status::Ok();
+  Bytes bytes;
+  PX_RETURN_IF_ERROR(fs.readFile(path, bytes));
+  matches = bytes.size() == entry.size && CommitJournal::checksum(bytes) == entry.checksum;
+  return Status::Ok();
+}
+
+// Checks the images and turns them into journal entries, before anything is written.
+Status planEntries(const fs::path& directory, const std::vector<FileImage>& images,
+                   std::vector<CommitJournal::Entry>& entries) {
+  entries.clear();
+  std::set<std::string> targets;
+  const fs::path dir = normalizedDirectory(directory);
+  for (const FileImage& image : images) {
+    const std::string name = image.path.filename().string();
+    if (image.path.has_parent_path() && normalizedDirectory(image.path.parent_path()) != dir)
+      return Status(rc::kInvalidParameter, image.path.string() + ": not in the committed directory " + directory.string());
+    if (!isSafeName(name) || name == CommitJournal::kFileName || isTemporaryName(name))
+      return Status(rc::kInvalidParameter, image.path.string() + ": not a name a commit can write");
+    if (!targets.insert(name).second)
+      return Status(rc::kInvalidParameter, image.path.string() + ": named twice in one commit");
+    entries.push_back({name + std::string(kSuffix), name, image.bytes.size(), CommitJournal::checksum(image.bytes)});
+  }
+  return Status::Ok();
+}
+
+// Removes every temporary in the directory except those in `keep`.
+Status removeTemporaries(FileSystem& fs, const fs::path& dir, const std::vector<std::string>& names,
+                         const std::set<std::string>& keep, bool& removedAny) {
+  removedAny = false;
+  for (const std::string& name : names) {
+    if (!isTemporaryName(name) || keep.count(name) != 0) continue;
+    PX_RETURN_IF_ERROR(fs.remove(dir / name));
+    removedAny = true;
+  }
+  return Status::Ok();
+}
+
+Status rollBack(FileSystem& fs, const fs::path& dir, const std::vector<std::string>& names) {
+  bool removedAny = false;
+  PX_RETURN_IF_ERROR(removeTemporaries(fs, dir, names, {}, removedAny));
+  PX_RETURN_IF_ERROR(fs.remove(dir / CommitJournal::kFileName));
+  return fs.syncDirectory(dir);
+}
+
+Status rollForward(FileSystem& fs, const fs::path& dir, const std::vector<std::string>& names,
+                   const std::vector<CommitJournal::Entry>& entries) {
+  std::vector<const CommitJournal::Entry*> renames;
+  for (const CommitJournal::Entry& entry : entries) {
+    bool temporaryReady = false;
+    bool targetDone = false;
+    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.temporary, entry, temporaryReady));
+    if (temporaryReady) {
+      renames.push_back(&entry);
+      continue;
+    }
+    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.target, entry, targetDone));
+    if (!targetDone) {
+      return Status(rc::kFileCorrupt,
+                    (dir / CommitJournal::kFileName).string() + ": cannot finish the interrupted commit: neither " +
+                        entry.temporary + " nor " + entry.target + " holds the committed " +
+                        std::to_string(entry.size) + " bytes with checksum " + hex16(entry.checksum) +
+                        "; nothing was changed");
+    }
+  }
+  std::set<std::string> renamed;
+  for (const CommitJournal::Entry* entry : renames) {
+    PX_RETURN_IF_ERROR(fs.rename(dir / entry->temporary, dir / entry->target));
+    renamed.insert(entry->temporary);
+  }
+  bool removedAny = false;
+  PX_RETURN_IF_ERROR(removeTemporaries(fs, dir, names, renamed, removedAny));
+  PX_RETURN_IF_ERROR(fs.syncDirectory(dir));
+  PX_RETURN_IF_ERROR(fs.remove(dir / CommitJournal::kFileName));
+  return fs.syncDirectory(dir);
+}
+
+// Best-effort cleanup after a failure before the commit point; what it leaves
+// behind is removed by the next recovery.
+void discardTemporaries(FileSystem& fs, const fs::path& dir, const std::vector<CommitJournal::Entry>& entries,
+                        std::size_t count) {
+  for (std::size_t i = 0; i < count && i < entries.size(); ++i) (void)fs.remove(dir / entries[i].temporary);
+}
+
+bool completeJournalOnDisk(FileSystem& fs, const fs::path& journalPath) {
+  Bytes journal;
+  std::vector<CommitJournal::Entry> entries;
+  bool complete = false;
+  return fs.exists(journalPath) && fs.readFile(journalPath, journal).ok() &&
+         CommitJournal::decode(journal, entries, complete).ok() && complete;
+}
+
+}  // namespace
+
+std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
+  // FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
+  // down), then byte by byte for the tail: a commit hashes every byte it
+  // writes, so the per-byte multiply of plain FNV-1a would cost more than the
+  // write itself on large tables.
+  std::uint64_t hash = kFnvOffset ^ bytes.size();
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    hash = (hash ^ word) * kFnvPrime;
+    hash ^= hash >> 29;
+  }
+  for (; i < bytes.size(); ++i) hash = (hash ^ bytes[i]) * kFnvPrime;
+  hash ^= hash >> 32;
+  return hash * kFnvPrime;
+}
+
+Bytes CommitJournal::encode(const std::vector<Entry>& entries) {
+  std::string text;
+  const char sep = kFieldSeparator;
+  text.append(kMagic).append(1, sep).append(kVersion).append(1, kLineEnd);
+  for (const Entry& e : entries) {
+    text.append(kEntryTag).append(1, sep).append(std::to_string(e.size)).append(1, sep);
+    text.append(hex16(e.checksum)).append(1, sep).append(e.temporary).append(1, sep).append(e.target);
+    text.append(1, kLineEnd);
+  }
+  text.append(kEndTag).append(1, sep).append(std::to_string(entries.size())).append(1, sep);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+  text.append(hex16(checksum({data, text.size()}))).append(1, kLineEnd);
+  return Bytes(text.begin(), text.end());
+}
+
+Status CommitJournal::decode(std::span<const std::uint8_t> bytes, std::vector<Entry>& entries, bool& complete) {
+  entries.clear();
+  complete = false;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.empty() || text.back() != kLineEnd) return Status::Ok();
+
+  // The final line is the commit marker; without it the journal is a torn write.
+  const std::size_t previousEnd = text.rfind(kLineEnd, text.size() - 2);
+  const std::size_t markerStart = previousEnd == std::string_view::npos ? 0 : previousEnd + 1;
+  const std::string_view marker = text.substr(markerStart, text.size() - 1 - markerStart);
+  const std::vector<std::string_view> markerFields = splitFields(marker);
+  std::uint64_t count = 0;
+  std::uint64_t sum = 0;
+  if (markerFields.size() != kEndFields || markerFields[0] != kEndTag || !parseDecimal(markerFields[1], count) ||
+      !parseHex16(markerFields[2], sum))
+    return Status::Ok();
+  const std::size_t summed = text.size() - 1 - kChecksumDigits;
+  if (checksum(bytes.first(summed)) != sum) return Status::Ok();
+  complete = true;
+
+  // From here the journal is what a commit wrote, so anything odd is corruption.
+  std::string_view body = text.substr(0, markerStart);
+  std::set<std::string_view> targets;
+  for (std::size_t lineNumber = 1; !body.empty(); ++lineNumber) {
+    const std::size_t end = body.find(kLineEnd);
+    const std::string_view line = body.substr(0, end);
+    body.remove_prefix(end + 1);
+    const std::vector<std::string_view> f = splitFields(line);
+    if (lineNumber == 1) {
+      if (f.size() != 2 || f[0] != kMagic) return corrupt(lineNumber, "not a commit journal");
+      if (f[1] != kVersion)
+        return Status(rc::kUnsupportedVersion, std::string(kFileName) + ": journal version " + std::string(f[1]) +
+                                                   " is not supported");
+      continue;
+    }
+    Entry entry;
+    if (f.size() != kEntryFields || f[0] != kEntryTag) return corrupt(lineNumber, "not a file entry");
+    if (!parseDecimal(f[1], entry.size)) return corrupt(lineNumber, "bad size");
+    if (!parseHex16(f[2], entry.checksum)) return corrupt(lineNumber, "bad checksum");
+    if (!isSafeName(f[4]) || f[4] == kFileName || isTemporaryName(f[4]))
+      return corrupt(lineNumber, "unsafe target name");
+    if (f[3] != std::string(f[4]) + std::string(kSuffix)) return corrupt(lineNumber, "unexpected temporary name");
+    if (!targets.insert(f[4]).second) return corrupt(lineNumber, "target named twice");
+    entry.temporary = std::string(f[3]);
+    entry.target = std::string(f[4]);
+    entries.push_back(std::move(entry));
+  }
+  if (markerStart == 0) return corrupt(1, "no header");
+  if (count != entries.size()) {
+    entries.clear();
+    return corrupt(1, "the commit marker counts " + std::to_string(count) + " entries");
+  }
+  return Status::Ok();
+}
+
+Status CommitJournal::recover(FileSystem& fs, const fs::path& directory) {
+  std::vector<std::string> names;
+  PX_RETURN_IF_ERROR(fs.listDirectory(directory, names));
+  const fs::path journalPath = directory / kFileName;
+
+  if (!fs.exists(journalPath)) {
+    bool removedAny = false;
+    PX_RETURN_IF_ERROR(removeTemporaries(fs, directory, names, {}, removedAny));
+    return removedAny ? fs.syncDirectory(directory) : Status::Ok();
+  }
+
+  Bytes journal;
+  PX_RETURN_IF_ERROR(fs.readFile(journalPath, journal));
+  std::vector<Entry> entries;
+  bool complete = false;
+  PX_RETURN_IF_ERROR(decode(journal, entries, complete).withContext(directory.string()));
+  if (!complete) return rollBack(fs, directory, names);
+  return rollForward(fs, directory, names, entries);
+}
+
+Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const std::vector<FileImage>& images) {
+  bool committed = false;
+  return commit(fs, directory, images, committed);
+}
+
+Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const std::vector<FileImage>& images,
+                             bool& committed) {
+  committed = false;
+  std::vector<Entry> entries;
+  PX_RETURN_IF_ERROR(planEntries(directory, images, entries));
+  PX_RETURN_IF_ERROR(recover(fs, directory).withContext("commit: recovering an earlier commit"));
+  if (entries.empty()) {
+    committed = true;
+    return Status::Ok();
+  }
+
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Status written = fs.writeFile(directory / entries[i].temporary, images[i].bytes, true);
+    if (!written.ok()) {
+      discardTemporaries(fs, directory, entries, i + 1);
+      return written.withContext("commit");
+    }
+  }
+
+  const fs::path journalPath = directory / kFileName;
+  const Status journalWritten = fs.writeFile(journalPath, encode(entries), true);
+  if (!journalWritten.ok()) {
+    // A failure can come after the last byte (a failed flush); if such a
+    // journal cannot be removed, the next recovery rolls it forward.
+    if (!fs.remove(journalPath).ok()) committed = completeJournalOnDisk(fs, journalPath);
+    if (!committed) discardTemporaries(fs, directory, entries, entries.size());
+    return journalWritten.withContext("commit");
+  }
+  committed = true;
+
+  const Status journalSynced = fs.syncDirectory(directory);
+  if (!journalSynced.ok()) {
+    // The journal may not survive a crash, so the commit cannot be promised:
+    // withdraw it while that is still possible.
+    if (fs.remove(journalPath).ok()) {
+      committed = false;
+      (void)fs.syncDirectory(directory);
+      discardTemporaries(fs, directory, entries, entries.size());
+    }
+    return journalSynced.withContext("commit");
+  }
+
+  Status applied = Status::Ok();
+  for (const Entry& entry : entries) {
+    applied = fs.rename(directory / entry.temporary, directory / entry.target);
+    if (!applied.ok()) break;
+  }
+  if (applied.ok()) applied = fs.syncDirectory(directory);
+  if (applied.ok()) applied = fs.remove(journalPath);
+  if (applied.ok()) applied = fs.syncDirectory(directory);
+  if (applied.ok()) return Status::Ok();
+
+  // Past the commit point the only way is forward; recovery is that way.
+  Status finished = recover(fs, directory);
+  if (finished.ok()) finished = fs.syncDirectory(directory);
+  if (finished.ok()) return Status::Ok();
+  return Status(applied.code(), "commit: " + applied.message() +
+                                    "; the commit is durable and the next recovery of " + directory.string() +
+                                    " completes it");
+}
+
+}  // namespace px
