@@ -1,5 +1,6 @@
 #include "engine/storage/data_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/format/block_format.h"
@@ -41,7 +42,8 @@ Status DataFile::walkChain(const Bytes& file) {
   const std::size_t capacity = block::capacity(h.blockSize, h.recordSize);
   if (h.numRecords > static_cast<std::uint64_t>(h.usedBlocks) * capacity)
     return corrupt(std::to_string(h.numRecords) + " records cannot fit " + std::to_string(h.usedBlocks) + " blocks");
-  records_.reserve(static_cast<std::size_t>(h.numRecords) * h.recordSize);
+  // Sized by what the file can hold, never by the header's claim alone.
+  records_.reserve(std::min<std::size_t>(h.numRecords, blocksInFile * capacity) * h.recordSize);
   std::vector<bool> seen(blocksInFile + 1, false);
   Bytes scratch(h.blockSize);
   std::uint16_t current = h.firstBlock;
