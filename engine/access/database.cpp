@@ -28,6 +28,7 @@ Status Database::table(std::string_view name, WritableTable*& out) {
   }
   std::unique_ptr<WritableTable> table;
   PX_RETURN_IF_ERROR(WritableTable::open(*fs_, directory_, key, table));
+  PX_RETURN_IF_ERROR(lockFamily(*table));
   out = table.get();
   tables_.emplace(key, std::move(table));
   return Status::Ok();
@@ -39,6 +40,29 @@ Status Database::openCursor(std::string_view tableName, const CursorOptions& opt
   RecordOrdering* ordering = nullptr;
   PX_RETURN_IF_ERROR(t->ordering(options.index, ordering));
   out = std::make_unique<Cursor>(*this, *t, *ordering, options);
+  return Status::Ok();
+}
+
+Status Database::lockFamily(const WritableTable& table) {
+  const TableFamily& family = table.table().family();
+  std::vector<std::filesystem::path> files{family.dataFile};
+  if (family.primaryIndex) files.push_back(*family.primaryIndex);
+  if (family.blobFile) files.push_back(*family.blobFile);
+  for (const auto& index : family.secondaryIndexes) {
+    files.push_back(index.dataFile);
+    if (index.treeFile) files.push_back(*index.treeFile);
+  }
+  std::vector<FileLock> locks;
+  for (const auto& file : files) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) continue;  // files that live only in a test's memory
+    FileLock lock;
+    Status s = lock.acquire(file);
+    if (!s.ok())
+      return Status(s.code(), s.message() + "; another program (or a second copy of this one) is using the table");
+    locks.push_back(std::move(lock));
+  }
+  fileLocks_[&table] = std::move(locks);
   return Status::Ok();
 }
 
@@ -57,14 +81,20 @@ Status Database::flush() {
     changed.push_back(entry.second.get());
   }
   if (images.empty()) return Status::Ok();
-  PX_RETURN_IF_ERROR(CommitJournal::commit(*fs_, directory_, images));
-  for (WritableTable* t : changed) t->markCommitted();
-  return Status::Ok();
+  // The commit replaces the files: the locks move to the new ones.
+  for (WritableTable* t : changed) fileLocks_.erase(t);
+  Status committed = CommitJournal::commit(*fs_, directory_, images);
+  for (WritableTable* t : changed) {
+    if (committed.ok()) t->markCommitted();
+    if (Status s = lockFamily(*t); !s.ok() && committed.ok()) committed = s;
+  }
+  return committed;
 }
 
 Status Database::close() {
   Status s = flush();
   locks_.clear();
+  fileLocks_.clear();
   tables_.clear();
   return s;
 }

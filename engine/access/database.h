@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/access/cursor.h"
+#include "engine/io/file_lock.h"
 #include "engine/io/file_system.h"
 #include "engine/status.h"
 #include "engine/storage/writable_table.h"
@@ -42,6 +43,8 @@ class Database {
   void unlock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor);
   void unlockAll(const Cursor* cursor);
 
+  // While a table is open, its family files stay locked, so a second writer
+  // (another copy of this program) cannot change them at the same time.
   void attach(Cursor* cursor) { ++cursors_; (void)cursor; }
   void detach(Cursor* cursor) { --cursors_; unlockAll(cursor); }
 
@@ -51,6 +54,8 @@ class Database {
   FileSystem* fs_ = nullptr;
   std::filesystem::path directory_;
   std::map<std::string, std::unique_ptr<WritableTable>> tables_;  // by lower-case file name
+  std::map<const WritableTable*, std::vector<FileLock>> fileLocks_;
+  Status lockFamily(const WritableTable& table);
   std::map<std::pair<const WritableTable*, WritableTable::RecordId>, const Cursor*> locks_;
   int cursors_ = 0;
 };

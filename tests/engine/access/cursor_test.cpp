@@ -204,6 +204,28 @@ TEST_F(KeyedTable, ReadOnlyCursorRefusesChanges) {
   EXPECT_FALSE(c->changesAllowed());
 }
 
+TEST(DatabaseLocks, ASecondWriterOfTheSameTablesIsRefusedUntilTheFirstCloses) {
+  test::TempDir dir;
+  dir.copySet("set05");
+  std::unique_ptr<Database> first, second;
+  ASSERT_TRUE(Database::open(localFileSystem(), dir.path(), first).ok());
+  ASSERT_TRUE(Database::open(localFileSystem(), dir.path(), second).ok());
+  WritableTable* a = nullptr;
+  WritableTable* b = nullptr;
+  ASSERT_TRUE(first->table("KartA", a).ok());
+  const Status refused = second->table("KartA", b);
+  EXPECT_EQ(refused.code(), rc::kFileInUse);
+  EXPECT_NE(refused.message().find("KartA"), std::string::npos) << refused.message();
+  // A commit replaces the files; the locks follow to the new ones.
+  Bytes r(a->record(a->orderedIds().front()), a->record(a->orderedIds().front()) + a->header().recordSize);
+  ASSERT_TRUE(a->setValue(r, 2, 1.5).ok());
+  ASSERT_TRUE(a->update(a->orderedIds().front(), r).ok());
+  ASSERT_TRUE(first->flush().ok());
+  EXPECT_EQ(second->table("KartA", b).code(), rc::kFileInUse);
+  ASSERT_TRUE(first->close().ok());
+  EXPECT_TRUE(second->table("KartA", b).ok());
+}
+
 TEST(CursorIndexes, SecondaryIndexOrderAndUnknownIndex) {
   test::TempDir dir;
   dir.copySet("set05");
