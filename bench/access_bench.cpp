@@ -13,21 +13,16 @@
 #include "engine/access/batch_move.h"
 #include "engine/access/database.h"
 #include "engine/access/filter_tree.h"
+#include "bench/bench_support.h"
 #include "engine/storage/table_creator.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::check;
+using bench::Clock;
+using bench::plainCopy;
+using bench::seconds;
 
 namespace {
-
-void check(const px::Status& s, const char* what) {
-  if (!s.ok()) {
-    std::fprintf(stderr, "%s: %s\n", what, s.message().c_str());
-    std::exit(1);
-  }
-}
-
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 px::TableSpec patientSpec() {
   using px::FieldType;
@@ -59,18 +54,6 @@ void fill(const fs::path& dir, long first, long count) {
     check(t->insert(r), "insert");
   }
   check(db->close(), "commit");
-}
-
-double plainCopy(const fs::path& from, const fs::path& to) {
-  fs::create_directories(to);
-  const auto start = Clock::now();
-  for (const auto& e : fs::directory_iterator(from)) {
-    px::Bytes bytes;
-    check(px::localFileSystem().readFile(e.path(), bytes), "read for copy");
-    check(px::localFileSystem().writeFile(to / e.path().filename(), bytes, true), "write copy");
-  }
-  check(px::localFileSystem().syncDirectory(to), "sync copy");
-  return seconds(start);
 }
 
 }  // namespace

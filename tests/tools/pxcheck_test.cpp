@@ -8,26 +8,13 @@
 #include <string>
 
 #include "tests/support/test_support.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
-struct CheckRun {
-  int exitCode = -1;
-  std::string out;
-};
+using CheckRun = px::test::ToolRun;
 
-CheckRun pxcheck(const std::string& args) {
-  const std::string command = std::string(PX_BIN_DIR) + "/pxcheck " + args + " 2>&1";
-  CheckRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buf{};
-  std::size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+CheckRun pxcheck(const std::string& args) { return px::test::runTool(PX_BIN_DIR, "pxcheck", args); }
 
 std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 

@@ -7,26 +7,13 @@
 #include <string>
 
 #include "tests/support/test_support.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
-struct DumpResult {
-  int exitCode = -1;
-  std::string out;
-};
+using DumpResult = px::test::ToolRun;
 
-DumpResult pxdump(const std::string& args) {
-  const std::string command = std::string(PX_BIN_DIR) + "/pxdump " + args + " 2>&1";
-  DumpResult run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buf{};
-  std::size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+DumpResult pxdump(const std::string& args) { return px::test::runTool(PX_BIN_DIR, "pxdump", args); }
 
 std::string fixture(const std::string& set, const std::string& file) {
   return (px::test::fixtureSet(set) / file).string();
