@@ -37,9 +37,17 @@ Status Database::table(std::string_view name, WritableTable*& out) {
 Status Database::openCursor(std::string_view tableName, const CursorOptions& options, std::unique_ptr<Cursor>& out) {
   WritableTable* t = nullptr;
   PX_RETURN_IF_ERROR(table(tableName, t));
+  const std::string& file = t->table().data().name();
+  if (!options.readOnly && (fs_->isReadOnly(t->table().family().dataFile) || fs_->isReadOnly(directory_)))
+    return Status(rc::kTableReadOnly, file + ": the table cannot be written (read-only medium or no rights); open it read-only");
+  Usage& usage = usage_[t];
+  if (usage.exclusive || (options.exclusive && usage.cursors > 0))
+    return Status(rc::kTableLocked, file + ": the table is opened exclusively by another user");
   RecordOrdering* ordering = nullptr;
   PX_RETURN_IF_ERROR(t->ordering(options.index, ordering));
   out = std::make_unique<Cursor>(*this, *t, *ordering, options);
+  ++usage.cursors;
+  usage.exclusive = options.exclusive;
   return Status::Ok();
 }
 
@@ -114,6 +122,14 @@ Status Database::lock(const WritableTable* table, WritableTable::RecordId id, co
 void Database::unlock(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) {
   auto it = locks_.find({table, id});
   if (it != locks_.end() && it->second == cursor) locks_.erase(it);
+}
+
+void Database::detach(Cursor* cursor) {
+  --cursors_;
+  unlockAll(cursor);
+  Usage& usage = usage_[&cursor->table()];
+  if (usage.cursors > 0) --usage.cursors;
+  if (cursor->options().exclusive) usage.exclusive = false;
 }
 
 void Database::unlockAll(const Cursor* cursor) {

@@ -29,6 +29,8 @@ class Database {
 
   // The table by name (letter case does not matter; no extension means .db).
   Status table(std::string_view name, WritableTable*& out);
+  // A read-write cursor on a table that cannot be written is kTableReadOnly (the
+  // caller then opens read-only); an exclusive cursor needs the table to itself.
   Status openCursor(std::string_view tableName, const CursorOptions& options, std::unique_ptr<Cursor>& out);
 
   // Writes every changed table; the files on disk then hold all changes or none.
@@ -46,7 +48,7 @@ class Database {
   // While a table is open, its family files stay locked, so a second writer
   // (another copy of this program) cannot change them at the same time.
   void attach(Cursor* cursor) { ++cursors_; (void)cursor; }
-  void detach(Cursor* cursor) { --cursors_; unlockAll(cursor); }
+  void detach(Cursor* cursor);
 
  private:
   Database() = default;
@@ -55,6 +57,11 @@ class Database {
   std::filesystem::path directory_;
   std::map<std::string, std::unique_ptr<WritableTable>> tables_;  // by lower-case file name
   std::map<const WritableTable*, std::vector<FileLock>> fileLocks_;
+  struct Usage {
+    int cursors = 0;
+    bool exclusive = false;
+  };
+  std::map<const WritableTable*, Usage> usage_;
   Status lockFamily(const WritableTable& table);
   std::map<std::pair<const WritableTable*, WritableTable::RecordId>, const Cursor*> locks_;
   int cursors_ = 0;

@@ -49,6 +49,7 @@ class FaultInjectingFileSystem : public FileSystem {
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;
+  bool isReadOnly(const std::filesystem::path& path) override { return base_.isReadOnly(path); }
   Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) override;
   Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   Status remove(const std::filesystem::path& path) override;

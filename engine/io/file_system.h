@@ -24,6 +24,9 @@ class FileSystem {
   virtual Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) = 0;
   virtual bool isDirectory(const std::filesystem::path& path) = 0;
   virtual bool exists(const std::filesystem::path& path) = 0;
+  // True when the file (or directory) cannot be written: a read-only medium
+  // or missing rights.
+  virtual bool isReadOnly(const std::filesystem::path& path) = 0;
 
   // Creates or truncates the file and writes all of `data`; with `sync`, the
   // bytes are on stable storage when it returns.
@@ -48,6 +51,9 @@ class MemoryFileSystem : public FileSystem {
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;
+  bool isReadOnly(const std::filesystem::path&) override { return readOnly_; }
+  // Makes every file read-only, as a write-protected medium is.
+  void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
   Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) override;
   Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   Status remove(const std::filesystem::path& path) override;
@@ -55,6 +61,7 @@ class MemoryFileSystem : public FileSystem {
 
  private:
   std::map<std::filesystem::path, Bytes> files_;
+  bool readOnly_ = false;
 };
 
 }  // namespace px

@@ -107,6 +107,17 @@ class LocalFileSystem : public FileSystem {
     return fs::exists(path, ec);
   }
 
+  bool isReadOnly(const fs::path& path) override {
+#if defined(_WIN32)
+    std::error_code ec;
+    const auto perms = fs::status(path, ec).permissions();
+    return !ec && (perms & fs::perms::owner_write) == fs::perms::none;
+#else
+    // access() also answers for read-only mounts, which permissions do not show.
+    return ::access(path.c_str(), W_OK) != 0 && errno != ENOENT;
+#endif
+  }
+
   Status writeFile(const fs::path& path, std::span<const std::uint8_t> data, bool sync) override {
     return writeAll(path, data, sync);
   }

@@ -226,6 +226,34 @@ TEST(DatabaseLocks, ASecondWriterOfTheSameTablesIsRefusedUntilTheFirstCloses) {
   EXPECT_TRUE(second->table("KartA", b).ok());
 }
 
+TEST(DatabaseCursors, ReadOnlyMediumAndExclusiveOpens) {
+  MemoryFileSystem memory;
+  for (const char* f : {"KartA.DB", "KartA.PX", "KartA.XG0", "KartA.YG0"})
+    memory.addFile(std::filesystem::path("db") / f, test::readBytes(test::fixtureSet("set05") / f));
+  memory.setReadOnly(true);
+  std::unique_ptr<Database> db;
+  ASSERT_TRUE(Database::open(memory, "db", db).ok());
+  std::unique_ptr<Cursor> c;
+  EXPECT_EQ(db->openCursor("karta", {}, c).code(), rc::kTableReadOnly);
+  CursorOptions readOnly;
+  readOnly.readOnly = true;
+  ASSERT_TRUE(db->openCursor("karta", readOnly, c).ok());
+  Bytes r;
+  EXPECT_TRUE(c->next(r).ok());
+  c.reset();
+
+  memory.setReadOnly(false);
+  CursorOptions exclusive;
+  exclusive.exclusive = true;
+  std::unique_ptr<Cursor> first, second;
+  ASSERT_TRUE(db->openCursor("karta", exclusive, first).ok());
+  EXPECT_EQ(db->openCursor("karta", {}, second).code(), rc::kTableLocked);
+  first.reset();
+  ASSERT_TRUE(db->openCursor("karta", {}, first).ok());
+  EXPECT_EQ(db->openCursor("karta", exclusive, second).code(), rc::kTableLocked);
+  EXPECT_TRUE(db->openCursor("karta", {}, second).ok());
+}
+
 TEST(CursorIndexes, SecondaryIndexOrderAndUnknownIndex) {
   test::TempDir dir;
   dir.copySet("set05");
