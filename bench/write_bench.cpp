@@ -25,7 +25,7 @@ using bench::seconds;
 
 namespace {
 
-px::TableSpec spec() {
+px::TableSpec definition() {
   using px::FieldType;
   px::TableSpec s;
   s.fields = {{"ID", FieldType::Alpha, 20},     {"Name", FieldType::Alpha, 60},   {"Remark1", FieldType::Alpha, 255},
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
 
   // Setup, not timed: the table with `records` records on disk.
-  check(px::createTable(px::localFileSystem(), dir, "big", spec()), "create");
+  check(px::createTable(px::localFileSystem(), dir, "big", definition()), "create");
   {
     std::unique_ptr<px::Database> db;
     check(px::Database::open(px::localFileSystem(), dir, db), "open");

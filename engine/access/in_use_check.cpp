@@ -18,10 +18,6 @@ constexpr std::string_view kLockExtension = ".lck";
 constexpr std::string_view kNetLockFile = "pdoxusrs.lck";
 constexpr std::string_view kDirectoryLockFile = "paradox.lck";
 
-bool endsWith(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 // The directory's own lock files come first, so the message names the one
 // that says most about who is using the database.
 int rank(const std::string& lowerName) {
@@ -44,7 +40,7 @@ Status checkNotInUse(const fs::path& dir) {
     if (!it->is_regular_file(ec)) continue;
     const std::string name = it->path().filename().string();
     const std::string lower = lowerAscii(name);
-    if (endsWith(lower, kLockExtension)) lockFiles.emplace_back(rank(lower), name);
+    if (std::string_view(lower).ends_with(kLockExtension)) lockFiles.emplace_back(rank(lower), name);
   }
   if (ec) return Status(rc::kReadFailed, dir.string() + ": cannot list the directory: " + ec.message());
   std::sort(lockFiles.begin(), lockFiles.end());

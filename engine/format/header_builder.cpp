@@ -77,17 +77,17 @@ struct TreeHeader {
 
 class Context {
  public:
-  Status init(const TableSpec& spec, const std::string& tableName) {
-    PX_RETURN_IF_ERROR(validate(spec));
-    spec_ = &spec;
-    codePage_ = CodePage::find(spec.codePage);
-    sortOrder_ = findSortOrder(spec.sortOrder);
+  Status init(const TableSpec& definition, const std::string& tableName) {
+    PX_RETURN_IF_ERROR(validate(definition));
+    spec_ = &definition;
+    codePage_ = CodePage::find(definition.codePage);
+    sortOrder_ = findSortOrder(definition.sortOrder);
     if (tableName.empty()) return Status(rc::kInvalidParameter, "no table name given");
     tableName_ = tableName;
     return Status::Ok();
   }
 
-  const TableSpec& spec() const { return *spec_; }
+  const TableSpec& definition() const { return *spec_; }
   const h::SortOrderCode& sortOrder() const { return *sortOrder_; }
   std::uint16_t storedCodePage() const {
     return spec_->codePage == CodePage::kRoman8 ? 0 : static_cast<std::uint16_t>(spec_->codePage);
@@ -134,7 +134,7 @@ void putCommon(std::uint8_t* p, const Context& c, h::FileType type, std::uint8_t
   putLe16(p + h::kWriteSequence, writeSequence);
   putLe16(p + h::kNumFields, numFields);
   p[h::kSortOrder] = c.sortOrder().code;
-  p[h::kFileVersion] = c.spec().fileVersion;
+  p[h::kFileVersion] = c.definition().fileVersion;
   putLe16(p + h::kRealHeaderSize, realHeaderSize);
 }
 
@@ -145,7 +145,7 @@ void putString(Bytes& out, std::size_t& pos, const std::string& text) {
 
 Bytes encodeDataLike(const Context& c, const DataLikeHeader& d) {
   const std::size_t n = d.fields.size();
-  const std::size_t nameSize = tableNameSize(c.spec().fileVersion);
+  const std::size_t nameSize = tableNameSize(c.definition().fileVersion);
   const bool named = !d.storedIndexName.empty();
   const std::size_t reserved = h::kExtensionEnd + n * kReservedBytesPerField + h::kPointerSize + nameSize +
                                d.sortOrderName.size() + 1 + (named ? d.storedIndexName.size() + 1 : 0);
@@ -193,7 +193,7 @@ Bytes encodeDataLike(const Context& c, const DataLikeHeader& d) {
   p[h::kDataMarker2] = h::kDataMarker2Value;
 
   // Extension (section 2.2).
-  const std::uint16_t verId = static_cast<std::uint16_t>(h::kFileVerIdBase + c.spec().fileVersion);
+  const std::uint16_t verId = static_cast<std::uint16_t>(h::kFileVerIdBase + c.definition().fileVersion);
   putLe16(p + h::kFileVerId2, verId);
   putLe16(p + h::kFileVerId3, verId);
   putLe16(p + h::kHiFieldId, hiFieldId);
@@ -209,7 +209,7 @@ Bytes encodeDataLike(const Context& c, const DataLikeHeader& d) {
 Bytes encodeTree(const Context& c, const TreeHeader& t) {
   const std::size_t n = t.keyFields.size();
   const std::size_t used = h::kFixedPartEnd + n * h::kFieldDescriptorSize + h::kPointerSize +
-                           tableNameSize(c.spec().fileVersion);
+                           tableNameSize(c.definition().fileVersion);
   Bytes out(roundUpToHeaderUnit(used), 0);
   std::uint8_t* p = out.data();
   std::size_t pos = h::kFixedPartEnd;
@@ -244,22 +244,22 @@ CreationStamps CreationStamps::at(std::uint32_t secondsSince1970) {
   return s;
 }
 
-Status buildDataHeader(const TableSpec& spec, const std::string& tableName, const CreationStamps& stamps,
+Status buildDataHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
                        Bytes& out) {
   Context c;
-  PX_RETURN_IF_ERROR(c.init(spec, tableName));
+  PX_RETURN_IF_ERROR(c.init(definition, tableName));
   DataLikeHeader d;
-  d.fileType = spec.keyFields > 0 ? h::FileType::KeyedData : h::FileType::UnkeyedData;
-  d.blockSizeKiB = static_cast<std::uint8_t>(spec.blockSizeKiB);
+  d.fileType = definition.keyFields > 0 ? h::FileType::KeyedData : h::FileType::UnkeyedData;
+  d.blockSizeKiB = static_cast<std::uint8_t>(definition.blockSizeKiB);
   d.writeSequence = stamps.writeSequence;
-  d.sortFields = static_cast<std::uint16_t>(spec.keyFields);
+  d.sortFields = static_cast<std::uint16_t>(definition.keyFields);
   d.changeCount = stamps.changeCount;
   d.familyStamp = stamps.familyStamp;
   d.changeCount4 = kInitialDataChangeCount4;
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+  for (std::size_t i = 0; i < definition.fields.size(); ++i) {
     std::string name;
-    PX_RETURN_IF_ERROR(c.stored(spec.fields[i].name, name));
-    d.fields.push_back(c.field(spec.fields[i].type, spec.fields[i].sizeByte, std::move(name),
+    PX_RETURN_IF_ERROR(c.stored(definition.fields[i].name, name));
+    d.fields.push_back(c.field(definition.fields[i].type, definition.fields[i].sizeByte, std::move(name),
                                static_cast<std::uint16_t>(i + 1)));
   }
   PX_RETURN_IF_ERROR(c.storedTableName("DB", d.storedTableName));
@@ -269,17 +269,17 @@ Status buildDataHeader(const TableSpec& spec, const std::string& tableName, cons
   return Status::Ok();
 }
 
-Status buildPrimaryIndexHeader(const TableSpec& spec, const std::string& tableName, const CreationStamps& stamps,
+Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
                                Bytes& out) {
   Context c;
-  PX_RETURN_IF_ERROR(c.init(spec, tableName));
-  if (spec.keyFields == 0) return Status(rc::kInvalidParameter, tableName + ": an unkeyed table has no primary index");
+  PX_RETURN_IF_ERROR(c.init(definition, tableName));
+  if (definition.keyFields == 0) return Status(rc::kInvalidParameter, tableName + ": an unkeyed table has no primary index");
   TreeHeader t;
   t.fileType = h::FileType::PrimaryIndex;
   t.writeSequence = static_cast<std::uint16_t>(stamps.writeSequence + 1);
   t.indexChangeByte = stamps.changeCount;
-  for (int i = 0; i < spec.keyFields; ++i) {
-    const FieldSpec& f = spec.fields[static_cast<std::size_t>(i)];
+  for (int i = 0; i < definition.keyFields; ++i) {
+    const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
     t.keyFields.push_back(c.field(f.type, f.sizeByte, {}, 0));
   }
   PX_RETURN_IF_ERROR(c.storedTableName("PX", t.storedTableName));
@@ -287,16 +287,16 @@ Status buildPrimaryIndexHeader(const TableSpec& spec, const std::string& tableNa
   return Status::Ok();
 }
 
-Status buildSecondaryHeaders(const TableSpec& spec, std::size_t indexNo, const std::string& tableName,
+Status buildSecondaryHeaders(const TableSpec& definition, std::size_t indexNo, const std::string& tableName,
                              const CreationStamps& stamps, Bytes& x, Bytes& y) {
   Context c;
-  PX_RETURN_IF_ERROR(c.init(spec, tableName));
-  if (indexNo >= spec.indexes.size())
+  PX_RETURN_IF_ERROR(c.init(definition, tableName));
+  if (indexNo >= definition.indexes.size())
     return Status(rc::kInvalidParameter, tableName + ": no index " + std::to_string(indexNo + 1));
-  const SecondaryIndexSpec& index = spec.indexes[indexNo];
+  const SecondaryIndexSpec& index = definition.indexes[indexNo];
   const bool named = !index.name.empty();
-  const bool maintained = hasMaintainedIndexes(spec);
-  const std::string suffix = secondaryIndexSuffix(spec, indexNo);
+  const bool maintained = hasMaintainedIndexes(definition);
+  const std::string suffix = secondaryIndexSuffix(definition, indexNo);
   const std::uint8_t ownChangeCount = static_cast<std::uint8_t>(stamps.indexChangeCount + indexNo);
 
   DataLikeHeader d;
@@ -304,7 +304,7 @@ Status buildSecondaryHeaders(const TableSpec& spec, std::size_t indexNo, const s
     d.fileType = named ? h::FileType::CompositeMaintained : h::FileType::SecondaryMaintained;
   else
     d.fileType = named ? h::FileType::CompositeNonMaintained : h::FileType::SecondaryNonMaintained;
-  d.blockSizeKiB = static_cast<std::uint8_t>(spec.blockSizeKiB);
+  d.blockSizeKiB = static_cast<std::uint8_t>(definition.blockSizeKiB);
   d.writeSequence = static_cast<std::uint16_t>(stamps.writeSequence + 2 + 2 * indexNo);
   d.indexFieldNumber = static_cast<std::uint8_t>(index.fields.front() + 1);
   d.indexChangeByte = h::kSecondaryIndexChangeByte;
@@ -316,7 +316,7 @@ Status buildSecondaryHeaders(const TableSpec& spec, std::size_t indexNo, const s
   if (index.caseInsensitive) d.indexFlags |= h::kIndexCaseInsensitive;
   if (index.descending) d.indexFlags |= h::kIndexDescending;
   if (index.unique) d.indexFlags |= h::kIndexUnique;
-  for (const IndexFieldSpec& f : secondaryFields(spec, indexNo)) {
+  for (const IndexFieldSpec& f : secondaryFields(definition, indexNo)) {
     std::string name;
     PX_RETURN_IF_ERROR(c.stored(f.name, name));
     d.fields.push_back(c.field(f.type, f.sizeByte, std::move(name), f.number));

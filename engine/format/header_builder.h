@@ -34,19 +34,19 @@ struct CreationStamps {
 // The .DB header of an empty table without blocks: 0 records, first, last,
 // used and file blocks 0. `tableName` is the base name (UTF-8); the header
 // records it with ".DB" appended, as the original engine records the name the
-// file had when created. Fails as validate(spec) does, or with
+// file had when created. Fails as validate(definition) does, or with
 // kInvalidParameter when the name cannot be stored.
-Status buildDataHeader(const TableSpec& spec, const std::string& tableName, const CreationStamps& stamps,
+Status buildDataHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
                        Bytes& out);
 
 // The .PX header of an empty keyed table: no entries, no blocks, root 1, 0 levels.
-// REQUIRES (else kInvalidParameter): spec.keyFields > 0.
-Status buildPrimaryIndexHeader(const TableSpec& spec, const std::string& tableName, const CreationStamps& stamps,
+// REQUIRES (else kInvalidParameter): definition.keyFields > 0.
+Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
                                Bytes& out);
 
-// The two headers of secondary index `indexNo` (order of spec.indexes): its
+// The two headers of secondary index `indexNo` (order of definition.indexes): its
 // .X/.XG data file and its .Y/.YG tree, both empty without blocks.
-Status buildSecondaryHeaders(const TableSpec& spec, std::size_t indexNo, const std::string& tableName,
+Status buildSecondaryHeaders(const TableSpec& definition, std::size_t indexNo, const std::string& tableName,
                              const CreationStamps& stamps, Bytes& x, Bytes& y);
 
 // The 4096-byte header block of a new .MB, modification count 1: the whole

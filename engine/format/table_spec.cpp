@@ -72,13 +72,13 @@ std::string foldedName(std::string stored, const Collation& collation) {
   return stored;
 }
 
-Status checkFields(const TableSpec& spec, const CodePage& codePage, const Collation& collation) {
-  if (spec.fields.empty()) return invalid("no fields");
-  if (spec.fields.size() > kMaxFields)
-    return invalid(std::to_string(spec.fields.size()) + " fields, more than " + std::to_string(kMaxFields));
+Status checkFields(const TableSpec& definition, const CodePage& codePage, const Collation& collation) {
+  if (definition.fields.empty()) return invalid("no fields");
+  if (definition.fields.size() > kMaxFields)
+    return invalid(std::to_string(definition.fields.size()) + " fields, more than " + std::to_string(kMaxFields));
   std::set<std::string> names;
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    const FieldSpec& f = spec.fields[i];
+  for (std::size_t i = 0; i < definition.fields.size(); ++i) {
+    const FieldSpec& f = definition.fields[i];
     const std::string what = "field " + std::to_string(i + 1);
     std::string stored;
     PX_RETURN_IF_ERROR(checkName(what, f.name, codePage, stored));
@@ -90,50 +90,50 @@ Status checkFields(const TableSpec& spec, const CodePage& codePage, const Collat
     if (f.sizeByte < 0 || f.sizeByte > 255 || recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte)) == 0)
       return invalid(what + " " + quoted(f.name) + ": size " + std::to_string(f.sizeByte) + " is not valid for a " +
                      std::string(typeName(f.type)) + " field");
-    if (spec.fileVersion < firstVersionOf(f.type))
+    if (definition.fileVersion < firstVersionOf(f.type))
       return Status(rc::kUnsupportedFieldType, "table definition: " + what + " " + quoted(f.name) + ": " +
                                                    std::string(typeName(f.type)) + " fields need file version " +
                                                    std::to_string(firstVersionOf(f.type)) + " or later");
   }
-  if (spec.keyFields < 0 || static_cast<std::size_t>(spec.keyFields) > spec.fields.size())
-    return invalid(std::to_string(spec.keyFields) + " key fields of " + std::to_string(spec.fields.size()));
-  for (int i = 0; i < spec.keyFields; ++i) {
-    const FieldSpec& f = spec.fields[static_cast<std::size_t>(i)];
+  if (definition.keyFields < 0 || static_cast<std::size_t>(definition.keyFields) > definition.fields.size())
+    return invalid(std::to_string(definition.keyFields) + " key fields of " + std::to_string(definition.fields.size()));
+  for (int i = 0; i < definition.keyFields; ++i) {
+    const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
     if (!isKeyable(f.type))
       return invalid("key field " + quoted(f.name) + ": " + std::string(typeName(f.type)) +
                      " fields cannot be part of a key");
   }
-  const std::size_t blockSize = static_cast<std::size_t>(spec.blockSizeKiB) * 1024;
-  const int recordSize = recordSizeOf(spec);
+  const std::size_t blockSize = static_cast<std::size_t>(definition.blockSizeKiB) * 1024;
+  const int recordSize = recordSizeOf(definition);
   if (block::capacity(blockSize, static_cast<std::size_t>(recordSize)) == 0)
     return Status(rc::kRecordTooLarge, "table definition: a record of " + std::to_string(recordSize) +
                                            " bytes does not fit a block of " + std::to_string(blockSize) + " bytes");
   int keySize = 0;
-  for (int i = 0; i < spec.keyFields; ++i)
-    keySize += recordSizeOf(spec.fields[static_cast<std::size_t>(i)].type,
-                            static_cast<std::uint8_t>(spec.fields[static_cast<std::size_t>(i)].sizeByte));
-  if (spec.keyFields > 0 && treeBlockSizeKiB(static_cast<std::size_t>(keySize) + index::kTrailerSize) == 0)
+  for (int i = 0; i < definition.keyFields; ++i)
+    keySize += recordSizeOf(definition.fields[static_cast<std::size_t>(i)].type,
+                            static_cast<std::uint8_t>(definition.fields[static_cast<std::size_t>(i)].sizeByte));
+  if (definition.keyFields > 0 && treeBlockSizeKiB(static_cast<std::size_t>(keySize) + index::kTrailerSize) == 0)
     return Status(rc::kRecordTooLarge,
                   "table definition: a key of " + std::to_string(keySize) + " bytes is too long for an index");
   return Status::Ok();
 }
 
-Status checkIndex(const TableSpec& spec, std::size_t indexNo, const CodePage& codePage) {
-  const SecondaryIndexSpec& x = spec.indexes[indexNo];
+Status checkIndex(const TableSpec& definition, std::size_t indexNo, const CodePage& codePage) {
+  const SecondaryIndexSpec& x = definition.indexes[indexNo];
   const std::string what = x.name.empty() ? "index " + std::to_string(indexNo + 1)
                                           : "index " + quoted(x.name);
   if (x.fields.empty()) return invalid(what + " indexes no field");
   std::set<int> seen;
   for (int position : x.fields) {
-    if (position < 0 || static_cast<std::size_t>(position) >= spec.fields.size())
+    if (position < 0 || static_cast<std::size_t>(position) >= definition.fields.size())
       return invalid(what + " names field position " + std::to_string(position) + ", which the table does not have");
     if (!seen.insert(position).second)
-      return invalid(what + " names field " + quoted(spec.fields[static_cast<std::size_t>(position)].name) + " twice");
-    const FieldSpec& f = spec.fields[static_cast<std::size_t>(position)];
+      return invalid(what + " names field " + quoted(definition.fields[static_cast<std::size_t>(position)].name) + " twice");
+    const FieldSpec& f = definition.fields[static_cast<std::size_t>(position)];
     if (!isKeyable(f.type))
       return invalid(what + ": " + std::string(typeName(f.type)) + " field " + quoted(f.name) + " cannot be indexed");
   }
-  if (x.descending && spec.fileVersion < h::kVersion70)
+  if (x.descending && definition.fileVersion < h::kVersion70)
     return Status(rc::kNotSupported, "table definition: " + what + ": descending indexes need file version " +
                                          std::to_string(h::kVersion70));
   if (x.name.empty()) {
@@ -145,10 +145,10 @@ Status checkIndex(const TableSpec& spec, std::size_t indexNo, const CodePage& co
     PX_RETURN_IF_ERROR(checkName(what, x.name, codePage, stored));
   }
   // The .X records live in blocks of the table's size, the .Y entries in tree blocks.
-  const std::vector<IndexFieldSpec> fields = secondaryFields(spec, indexNo);
+  const std::vector<IndexFieldSpec> fields = secondaryFields(definition, indexNo);
   int xSize = 0;
   for (const IndexFieldSpec& f : fields) xSize += recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte));
-  const std::size_t blockSize = static_cast<std::size_t>(spec.blockSizeKiB) * 1024;
+  const std::size_t blockSize = static_cast<std::size_t>(definition.blockSizeKiB) * 1024;
   if (block::capacity(blockSize, static_cast<std::size_t>(xSize)) == 0)
     return Status(rc::kRecordTooLarge, "table definition: " + what + ": its entries of " + std::to_string(xSize) +
                                            " bytes do not fit a block of " + std::to_string(blockSize) + " bytes");
@@ -158,17 +158,17 @@ Status checkIndex(const TableSpec& spec, std::size_t indexNo, const CodePage& co
   return Status::Ok();
 }
 
-Status checkIndexes(const TableSpec& spec, const CodePage& codePage, const Collation& collation) {
+Status checkIndexes(const TableSpec& definition, const CodePage& codePage, const Collation& collation) {
   std::set<std::string> names;
   std::set<int> unnamedFields;
   std::size_t named = 0;
-  for (std::size_t i = 0; i < spec.indexes.size(); ++i) {
-    PX_RETURN_IF_ERROR(checkIndex(spec, i, codePage));
-    const SecondaryIndexSpec& x = spec.indexes[i];
+  for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
+    PX_RETURN_IF_ERROR(checkIndex(definition, i, codePage));
+    const SecondaryIndexSpec& x = definition.indexes[i];
     if (x.name.empty()) {
       const int position = x.fields.front();
       if (!unnamedFields.insert(position).second)
-        return invalid("two unnamed indexes on field " + quoted(spec.fields[static_cast<std::size_t>(position)].name));
+        return invalid("two unnamed indexes on field " + quoted(definition.fields[static_cast<std::size_t>(position)].name));
       continue;
     }
     std::string stored;
@@ -184,9 +184,9 @@ Status checkIndexes(const TableSpec& spec, const CodePage& codePage, const Colla
 
 }  // namespace
 
-int recordSizeOf(const TableSpec& spec) {
+int recordSizeOf(const TableSpec& definition) {
   int size = 0;
-  for (const FieldSpec& f : spec.fields) {
+  for (const FieldSpec& f : definition.fields) {
     if (f.sizeByte < 0 || f.sizeByte > 255) return 0;
     const int fieldSize = recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte));
     if (fieldSize == 0) return 0;
@@ -219,11 +219,11 @@ int treeBlockSizeKiB(std::size_t entrySize) {
   return 0;
 }
 
-std::vector<IndexFieldSpec> secondaryFields(const TableSpec& spec, std::size_t indexNo) {
-  const SecondaryIndexSpec& x = spec.indexes[indexNo];
+std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::size_t indexNo) {
+  const SecondaryIndexSpec& x = definition.indexes[indexNo];
   std::vector<IndexFieldSpec> out;
   for (int position : x.fields) {
-    const FieldSpec& f = spec.fields[static_cast<std::size_t>(position)];
+    const FieldSpec& f = definition.fields[static_cast<std::size_t>(position)];
     std::uint16_t number = static_cast<std::uint16_t>(position + 1);
     if (x.descending) number |= h::kDescendingFieldBit;
     out.push_back({f.name, f.type, f.sizeByte, number});
@@ -231,9 +231,9 @@ std::vector<IndexFieldSpec> secondaryFields(const TableSpec& spec, std::size_t i
   auto append = [&out](const std::string& name, FieldType type, int sizeByte) {
     out.push_back({name, type, sizeByte, static_cast<std::uint16_t>(out.size() + 1)});
   };
-  if (hasMaintainedIndexes(spec)) {
-    for (int i = 0; i < spec.keyFields; ++i) {
-      const FieldSpec& f = spec.fields[static_cast<std::size_t>(i)];
+  if (hasMaintainedIndexes(definition)) {
+    for (int i = 0; i < definition.keyFields; ++i) {
+      const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
       append(f.name, f.type, f.sizeByte);
     }
     append(h::kHintBlockNumber, FieldType::Short, 2);
@@ -245,8 +245,8 @@ std::vector<IndexFieldSpec> secondaryFields(const TableSpec& spec, std::size_t i
   return out;
 }
 
-std::string secondaryIndexSuffix(const TableSpec& spec, std::size_t indexNo) {
-  const SecondaryIndexSpec& x = spec.indexes[indexNo];
+std::string secondaryIndexSuffix(const TableSpec& definition, std::size_t indexNo) {
+  const SecondaryIndexSpec& x = definition.indexes[indexNo];
   char suffix[8];
   if (x.name.empty()) {
     std::snprintf(suffix, sizeof suffix, "X%02X", static_cast<unsigned>(x.fields.front() + 1) & 0xFFu);
@@ -254,33 +254,33 @@ std::string secondaryIndexSuffix(const TableSpec& spec, std::size_t indexNo) {
   }
   std::size_t named = 0;
   for (std::size_t i = 0; i < indexNo; ++i)
-    if (!spec.indexes[i].name.empty()) ++named;
+    if (!definition.indexes[i].name.empty()) ++named;
   std::snprintf(suffix, sizeof suffix, "XG%zu", named);
   return suffix;
 }
 
-Status validate(const TableSpec& spec) {
-  const std::uint8_t v = spec.fileVersion;
+Status validate(const TableSpec& definition) {
+  const std::uint8_t v = definition.fileVersion;
   if (v != h::kVersion4x && v != h::kVersion5x && v != h::kVersion70)
     return Status(rc::kUnsupportedVersion, "table definition: file version " + std::to_string(v) +
                                                " cannot be created (9, 11 and 12 can)");
-  if (spec.blockSizeKiB <= 0 || spec.blockSizeKiB > 255 ||
-      !h::isValidBlockSizeKiB(static_cast<std::uint8_t>(spec.blockSizeKiB)) || spec.blockSizeKiB == 3)
-    return invalid("block size of " + std::to_string(spec.blockSizeKiB) + " KiB (1, 2, 4, 8, 16 or 32 are valid)");
-  if (spec.blockSizeKiB > kLargestBlockBeforeV12 && v < h::kVersion70)
-    return Status(rc::kNotSupported, "table definition: blocks of " + std::to_string(spec.blockSizeKiB) +
+  if (definition.blockSizeKiB <= 0 || definition.blockSizeKiB > 255 ||
+      !h::isValidBlockSizeKiB(static_cast<std::uint8_t>(definition.blockSizeKiB)) || definition.blockSizeKiB == 3)
+    return invalid("block size of " + std::to_string(definition.blockSizeKiB) + " KiB (1, 2, 4, 8, 16 or 32 are valid)");
+  if (definition.blockSizeKiB > kLargestBlockBeforeV12 && v < h::kVersion70)
+    return Status(rc::kNotSupported, "table definition: blocks of " + std::to_string(definition.blockSizeKiB) +
                                          " KiB need file version 12");
-  const CodePage* codePage = CodePage::find(spec.codePage);
+  const CodePage* codePage = CodePage::find(definition.codePage);
   if (!codePage)
     return Status(rc::kUnsupportedCodePage,
-                  "table definition: code page " + std::to_string(spec.codePage) + " is not supported");
-  const std::optional<std::uint8_t> code = sortOrderCode(spec.sortOrder);
-  const Collation* collation = code ? Collation::find(spec.sortOrder, *code) : nullptr;
+                  "table definition: code page " + std::to_string(definition.codePage) + " is not supported");
+  const std::optional<std::uint8_t> code = sortOrderCode(definition.sortOrder);
+  const Collation* collation = code ? Collation::find(definition.sortOrder, *code) : nullptr;
   if (!collation)
     return Status(rc::kUnsupportedSortOrder,
-                  "table definition: sort order " + quoted(spec.sortOrder) + " is not supported");
-  PX_RETURN_IF_ERROR(checkFields(spec, *codePage, *collation));
-  return checkIndexes(spec, *codePage, *collation);
+                  "table definition: sort order " + quoted(definition.sortOrder) + " is not supported");
+  PX_RETURN_IF_ERROR(checkFields(definition, *codePage, *collation));
+  return checkIndexes(definition, *codePage, *collation);
 }
 
 }  // namespace px

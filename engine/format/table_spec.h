@@ -49,13 +49,13 @@ struct TableSpec {
 // level 5 on; Bytes and blob fields neither keyed nor indexed; blocks above
 // 4 KiB at version 12 only; at most ten named indexes. Indexes of an unkeyed
 // table are allowed: they are created non-maintained (hasMaintainedIndexes).
-Status validate(const TableSpec& spec);
+Status validate(const TableSpec& definition);
 
 // The file suffix of index `indexNo` of the table: "XG0", "XG1" ... for named
 // indexes in their order, "Xnn" for an unnamed one with nn the field's 1-based
 // position as two upper-case hex digits ("X02", "X0A"). The tree file takes the
-// same suffix with 'Y'. REQUIRES: validate(spec) succeeded, indexNo in range.
-std::string secondaryIndexSuffix(const TableSpec& spec, std::size_t indexNo);
+// same suffix with 'Y'. REQUIRES: validate(definition) succeeded, indexNo in range.
+std::string secondaryIndexSuffix(const TableSpec& definition, std::size_t indexNo);
 
 // The entry of section 10.1 for a sort-order name, letter case ignored (its
 // name has the spelling headers store); nullptr for a name the format does not
@@ -64,12 +64,12 @@ const header::SortOrderCode* findSortOrder(std::string_view sortOrderName);
 std::optional<std::uint8_t> sortOrderCode(std::string_view sortOrderName);
 
 // Bytes of one record of the table, or 0 when a field's size byte is invalid.
-int recordSizeOf(const TableSpec& spec);
+int recordSizeOf(const TableSpec& definition);
 
 // True when the table's secondary indexes are maintained (.X type 5/8): on a
 // keyed table. An unkeyed table's indexes are non-maintained (type 3/6), the
 // only kind the format shows there (section 6.1).
-inline bool hasMaintainedIndexes(const TableSpec& spec) { return spec.keyFields > 0; }
+inline bool hasMaintainedIndexes(const TableSpec& definition) { return definition.keyFields > 0; }
 
 // One field of a secondary index's .X file, with its entry in the X file's
 // field-number list (section 6.2).
@@ -85,7 +85,7 @@ struct IndexFieldSpec {
 // copies and "Blk Num" (keyed table) or "Tup No", "Blk Num" and "Tup Offset"
 // (unkeyed), numbered with their own 1-based position in the .X record. The
 // .Y key is every field but the last. REQUIRES: the positions are valid.
-std::vector<IndexFieldSpec> secondaryFields(const TableSpec& spec, std::size_t indexNo);
+std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::size_t indexNo);
 
 // Block size (KiB) of a new index tree (.PX, .Ynn, .YGn) whose entries take
 // `entrySize` bytes: 2 KiB, as the original engine writes them beside data

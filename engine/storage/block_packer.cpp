@@ -45,33 +45,4 @@ void setBlockBookkeeping(std::uint8_t* h, std::uint16_t blocks, std::uint32_t nu
   h[header::kIndexUpdateRequired] = 0;
 }
 
-PackedBlocks packRecords(const std::uint8_t* records, std::size_t count, std::size_t recordSize,
-                         std::uint32_t blockSize, std::size_t perBlock) {
-  PackedBlocks out;
-  if (count == 0) return out;
-  const std::size_t blocks = (count + perBlock - 1) / perBlock;
-  out.blocks.assign(blocks * blockSize, 0);
-  out.runs.reserve(blocks);
-  for (std::size_t b = 0; b < blocks; ++b) {
-    const std::size_t first = b * perBlock;
-    const std::size_t n = std::min(perBlock, count - first);
-    std::uint8_t* block = out.blocks.data() + b * blockSize;
-    writeChainedBlockHeader(block, b, blocks, n, recordSize);
-    std::memcpy(block + block::kHeaderSize, records + first * recordSize, n * recordSize);
-    out.runs.push_back({static_cast<std::uint16_t>(b + 1), static_cast<std::uint32_t>(first),
-                        static_cast<std::uint32_t>(n)});
-  }
-  return out;
-}
-
-Bytes assembleFile(const Bytes& rawHeader, const PackedBlocks& packed, std::uint32_t numRecords) {
-  Bytes file;
-  file.reserve(rawHeader.size() + packed.blocks.size());
-  file.assign(rawHeader.begin(), rawHeader.end());
-  if (file.size() < header::kFixedPartEnd) return file;  // not a header: nothing to set
-  setBlockBookkeeping(file.data(), packed.blockCount(), numRecords);
-  file.insert(file.end(), packed.blocks.begin(), packed.blocks.end());
-  return file;
-}
-
 }  // namespace px

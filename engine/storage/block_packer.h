@@ -17,18 +17,6 @@ void writeChainedBlockHeader(std::uint8_t* block, std::size_t b, std::size_t blo
 inline constexpr std::size_t kBlockHeaderBytes = 6;
 inline constexpr std::size_t kFixedHeaderBytes = 0x58;
 
-struct PackedBlocks {
-  Bytes blocks;                 // blockCount * blockSize bytes
-  std::vector<BlockRun> runs;   // one per block, in chain order
-  std::uint16_t blockCount() const { return static_cast<std::uint16_t>(runs.size()); }
-};
-
-// Packs `count` records of `recordSize` bytes, `perBlock` to a block (at most
-// the block's capacity). No records: no block at all.
-// REQUIRES: the result has at most 65535 blocks (see blockLimitStatus).
-PackedBlocks packRecords(const std::uint8_t* records, std::size_t count, std::size_t recordSize,
-                         std::uint32_t blockSize, std::size_t perBlock);
-
 // kTableFull when `count` records need more blocks than a file can number.
 Status checkBlockLimit(std::size_t count, std::size_t perBlock, const std::string& fileName);
 
@@ -41,10 +29,6 @@ void setBlockBookkeeping(std::uint8_t* header, std::uint16_t blocks, std::uint32
 template <typename RecordAt>
 Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
                std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs);
-
-// The whole file: `rawHeader` with its block bookkeeping set for `packed`
-// (records, used/file/max blocks, first/last block, no free list), then the blocks.
-Bytes assembleFile(const Bytes& rawHeader, const PackedBlocks& packed, std::uint32_t numRecords);
 
 template <typename RecordAt>
 Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,

@@ -57,52 +57,52 @@ struct PendingFile {
 
 }  // namespace
 
-std::vector<std::string> familyFileNames(const std::string& name, const TableSpec& spec) {
+std::vector<std::string> familyFileNames(const std::string& name, const TableSpec& definition) {
   std::vector<std::string> names;
-  if (std::any_of(spec.fields.begin(), spec.fields.end(), [](const FieldSpec& f) { return isBlobType(f.type); }))
+  if (std::any_of(definition.fields.begin(), definition.fields.end(), [](const FieldSpec& f) { return isBlobType(f.type); }))
     names.push_back(name + ".MB");
-  for (std::size_t i = 0; i < spec.indexes.size(); ++i) {
-    std::string suffix = secondaryIndexSuffix(spec, i);
+  for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
+    std::string suffix = secondaryIndexSuffix(definition, i);
     names.push_back(name + "." + suffix);
     suffix[0] = 'Y';
     names.push_back(name + "." + suffix);
   }
-  if (spec.keyFields > 0) names.push_back(name + ".PX");
+  if (definition.keyFields > 0) names.push_back(name + ".PX");
   names.push_back(name + ".DB");
   return names;
 }
 
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& spec) {
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
-  return createTable(fs, dir, name, spec, CreationStamps::at(static_cast<std::uint32_t>(seconds)));
+  return createTable(fs, dir, name, definition, CreationStamps::at(static_cast<std::uint32_t>(seconds)));
 }
 
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& spec,
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition,
                    const CreationStamps& stamps) {
   PX_RETURN_IF_ERROR(checkName(name));
-  PX_RETURN_IF_ERROR(validate(spec).withContext(name));
+  PX_RETURN_IF_ERROR(validate(definition).withContext(name));
   PX_RETURN_IF_ERROR(checkNoFamily(fs, dir, name));
 
   // Every header is built before the first byte is written.
-  const std::vector<std::string> names = familyFileNames(name, spec);
+  const std::vector<std::string> names = familyFileNames(name, definition);
   std::vector<PendingFile> files;
   std::size_t next = 0;
   if (names[next] == name + ".MB") files.push_back({names[next++], buildBlobFileHeader()});
-  for (std::size_t i = 0; i < spec.indexes.size(); ++i) {
+  for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
     PendingFile x{names[next++], {}};
     PendingFile y{names[next++], {}};
-    PX_RETURN_IF_ERROR(buildSecondaryHeaders(spec, i, name, stamps, x.bytes, y.bytes).withContext(x.name));
+    PX_RETURN_IF_ERROR(buildSecondaryHeaders(definition, i, name, stamps, x.bytes, y.bytes).withContext(x.name));
     files.push_back(std::move(x));
     files.push_back(std::move(y));
   }
-  if (spec.keyFields > 0) {
+  if (definition.keyFields > 0) {
     PendingFile px{names[next++], {}};
-    PX_RETURN_IF_ERROR(buildPrimaryIndexHeader(spec, name, stamps, px.bytes).withContext(px.name));
+    PX_RETURN_IF_ERROR(buildPrimaryIndexHeader(definition, name, stamps, px.bytes).withContext(px.name));
     files.push_back(std::move(px));
   }
   PendingFile db{names[next++], {}};
-  PX_RETURN_IF_ERROR(buildDataHeader(spec, name, stamps, db.bytes).withContext(db.name));
+  PX_RETURN_IF_ERROR(buildDataHeader(definition, name, stamps, db.bytes).withContext(db.name));
   files.push_back(std::move(db));
 
   std::size_t written = 0;

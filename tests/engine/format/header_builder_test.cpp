@@ -99,14 +99,14 @@ std::string utf8Of(const std::string& stored, int codePage) {
 
 // The description the fixture table was created from, as far as its header shows it.
 TableSpec specOf(const TableHeader& db) {
-  TableSpec spec;
-  spec.codePage = db.codePage == 0 ? CodePage::kRoman8 : db.codePage;
-  for (const FieldDescriptor& f : db.fields) spec.fields.push_back({utf8Of(f.name, spec.codePage), f.type, f.sizeByte});
-  spec.keyFields = db.isKeyed() ? db.primaryKeyFields : 0;
-  spec.blockSizeKiB = db.blockSizeKiB;
-  spec.sortOrder = db.sortOrderName;
-  spec.fileVersion = db.fileVersion;
-  return spec;
+  TableSpec definition;
+  definition.codePage = db.codePage == 0 ? CodePage::kRoman8 : db.codePage;
+  for (const FieldDescriptor& f : db.fields) definition.fields.push_back({utf8Of(f.name, definition.codePage), f.type, f.sizeByte});
+  definition.keyFields = db.isKeyed() ? db.primaryKeyFields : 0;
+  definition.blockSizeKiB = db.blockSizeKiB;
+  definition.sortOrder = db.sortOrderName;
+  definition.fileVersion = db.fileVersion;
+  return definition;
 }
 
 SecondaryIndexSpec indexOf(const TableHeader& x, const TableHeader& db, int codePage) {
@@ -136,18 +136,18 @@ TEST(HeaderBuilder, RebuildsEveryFixtureFamilyOfLevels4To7) {
     const TableHeader db = decode(bytes, path.string());
     if (db.fileVersion < h::kVersion4x || db.encrypted) continue;
     SCOPED_TRACE(path.string());
-    TableSpec spec = specOf(db);
+    TableSpec definition = specOf(db);
     TableFamily family;
     ASSERT_TRUE(locateFamily(localFileSystem(), path.parent_path(), path.filename().string(), family).ok());
     for (const SecondaryIndexFiles& files : family.secondaryIndexes)
-      spec.indexes.push_back(indexOf(decode(test::readBytes(files.dataFile), files.suffix), db, spec.codePage));
+      definition.indexes.push_back(indexOf(decode(test::readBytes(files.dataFile), files.suffix), db, definition.codePage));
     // Every table the original engine wrote must pass the rules for new ones.
-    Status valid = validate(spec);
+    Status valid = validate(definition);
     ASSERT_TRUE(valid.ok()) << valid.message();
     ++families;
 
     Bytes ours;
-    ASSERT_TRUE(buildDataHeader(spec, "t", stamps, ours).ok());
+    ASSERT_TRUE(buildDataHeader(definition, "t", stamps, ours).ok());
     Exclusions e = kUsedFile;
     e.insert(e.end(), kUsedTable.begin(), kUsedTable.end());
     if (!numberedInOrder(db)) {  // restructured: numbers of deleted fields are gone
@@ -158,7 +158,7 @@ TEST(HeaderBuilder, RebuildsEveryFixtureFamilyOfLevels4To7) {
     expectMatches(ours, path, e);
 
     if (db.isKeyed() && family.primaryIndex) {
-      ASSERT_TRUE(buildPrimaryIndexHeader(spec, "t", stamps, ours).ok());
+      ASSERT_TRUE(buildPrimaryIndexHeader(definition, "t", stamps, ours).ok());
       e = kUsedFile;
       // set01 alone keeps its .PX in 4K blocks beside 2K data blocks.
       if (path.parent_path().filename() == "set01") e.push_back({0x05, 0x06, "set01 .PX block size"});
@@ -166,9 +166,9 @@ TEST(HeaderBuilder, RebuildsEveryFixtureFamilyOfLevels4To7) {
     }
     for (std::size_t i = 0; i < family.secondaryIndexes.size(); ++i) {
       const SecondaryIndexFiles& files = family.secondaryIndexes[i];
-      ASSERT_EQ(secondaryIndexSuffix(spec, i), files.suffix);
+      ASSERT_EQ(secondaryIndexSuffix(definition, i), files.suffix);
       Bytes x, y;
-      ASSERT_TRUE(buildSecondaryHeaders(spec, i, "t", stamps, x, y).ok());
+      ASSERT_TRUE(buildSecondaryHeaders(definition, i, "t", stamps, x, y).ok());
       expectMatches(x, files.dataFile, kUsedFile);
       ASSERT_TRUE(files.treeFile.has_value());
       expectMatches(y, *files.treeFile, kUsedFile);
@@ -226,16 +226,16 @@ TEST(HeaderBuilder, HandWrittenSpecsMatchTheirFixtures) {
 }
 
 TEST(HeaderBuilder, StampsGoWhereTheFamilyRulesPutThem) {
-  TableSpec spec;
-  spec.keyFields = 1;
-  spec.fields = {{"Id", FieldType::Long, 4}, {"Name", FieldType::Alpha, 20}};
-  spec.indexes = {{"", {1}}, {"ByName", {1}, true}};
+  TableSpec definition;
+  definition.keyFields = 1;
+  definition.fields = {{"Id", FieldType::Long, 4}, {"Name", FieldType::Alpha, 20}};
+  definition.indexes = {{"", {1}}, {"ByName", {1}, true}};
   const CreationStamps stamps{0x41, 0x42, 0x90, 0x12345678, 7};
   Bytes db, px, x0, y0, x1, y1;
-  ASSERT_TRUE(buildDataHeader(spec, "t", stamps, db).ok());
-  ASSERT_TRUE(buildPrimaryIndexHeader(spec, "t", stamps, px).ok());
-  ASSERT_TRUE(buildSecondaryHeaders(spec, 0, "t", stamps, x0, y0).ok());
-  ASSERT_TRUE(buildSecondaryHeaders(spec, 1, "t", stamps, x1, y1).ok());
+  ASSERT_TRUE(buildDataHeader(definition, "t", stamps, db).ok());
+  ASSERT_TRUE(buildPrimaryIndexHeader(definition, "t", stamps, px).ok());
+  ASSERT_TRUE(buildSecondaryHeaders(definition, 0, "t", stamps, x0, y0).ok());
+  ASSERT_TRUE(buildSecondaryHeaders(definition, 1, "t", stamps, x1, y1).ok());
   EXPECT_EQ(db[h::kFamilyStamp], 0x41);
   EXPECT_EQ(db[h::kChangeCount], 0x42);
   EXPECT_EQ(px[h::kIndexChangeCount], 0x42);
@@ -255,13 +255,13 @@ TEST(HeaderBuilder, StampsGoWhereTheFamilyRulesPutThem) {
 }
 
 TEST(HeaderBuilder, LargeKeysAndTablesGetLargerHeadersAndTreeBlocks) {
-  TableSpec spec;
-  spec.blockSizeKiB = 32;
-  spec.keyFields = 4;
-  for (int i = 0; i < 60; ++i) spec.fields.push_back({"Field number " + std::to_string(i), FieldType::Alpha, 255});
+  TableSpec definition;
+  definition.blockSizeKiB = 32;
+  definition.keyFields = 4;
+  for (int i = 0; i < 60; ++i) definition.fields.push_back({"Field number " + std::to_string(i), FieldType::Alpha, 255});
   Bytes db, px;
-  ASSERT_TRUE(buildDataHeader(spec, "wide", CreationStamps::at(0), db).ok());
-  ASSERT_TRUE(buildPrimaryIndexHeader(spec, "wide", CreationStamps::at(0), px).ok());
+  ASSERT_TRUE(buildDataHeader(definition, "wide", CreationStamps::at(0), db).ok());
+  ASSERT_TRUE(buildPrimaryIndexHeader(definition, "wide", CreationStamps::at(0), px).ok());
   const TableHeader dh = decode(db, "wide.DB");
   EXPECT_EQ(dh.headerSize, 0x1000);  // 60 longest names do not fit 0x800
   EXPECT_EQ(dh.fields[59].name, "Field number 59");
@@ -316,23 +316,23 @@ TEST(TableSpecValidation, RefusesWhatTheOriginalEngineWouldNotWrite) {
          for (int i = 0; i < 11; ++i) s.indexes.push_back({"I" + std::to_string(i), {2}}); }, rc::kNotSupported},
   };
   for (const Case& c : cases) {
-    TableSpec spec = base();
-    c.change(spec);
-    EXPECT_EQ(validate(spec).code(), c.code) << c.what << ": " << validate(spec).message();
+    TableSpec definition = base();
+    c.change(definition);
+    EXPECT_EQ(validate(definition).code(), c.code) << c.what << ": " << validate(definition).message();
   }
 }
 
 TEST(TableSpecValidation, NamesIndexFilesInHexAndInOrder) {
-  TableSpec spec;
-  spec.keyFields = 1;
-  for (int i = 0; i < 12; ++i) spec.fields.push_back({"F" + std::to_string(i), FieldType::Short, 2});
-  spec.indexes = {{"", {1}}, {"First", {3}}, {"", {9}}, {"Second", {4, 5}}, {"", {11}}};
-  ASSERT_TRUE(validate(spec).ok());
-  EXPECT_EQ(secondaryIndexSuffix(spec, 0), "X02");
-  EXPECT_EQ(secondaryIndexSuffix(spec, 1), "XG0");
-  EXPECT_EQ(secondaryIndexSuffix(spec, 2), "X0A");
-  EXPECT_EQ(secondaryIndexSuffix(spec, 3), "XG1");
-  EXPECT_EQ(secondaryIndexSuffix(spec, 4), "X0C");
+  TableSpec definition;
+  definition.keyFields = 1;
+  for (int i = 0; i < 12; ++i) definition.fields.push_back({"F" + std::to_string(i), FieldType::Short, 2});
+  definition.indexes = {{"", {1}}, {"First", {3}}, {"", {9}}, {"Second", {4, 5}}, {"", {11}}};
+  ASSERT_TRUE(validate(definition).ok());
+  EXPECT_EQ(secondaryIndexSuffix(definition, 0), "X02");
+  EXPECT_EQ(secondaryIndexSuffix(definition, 1), "XG0");
+  EXPECT_EQ(secondaryIndexSuffix(definition, 2), "X0A");
+  EXPECT_EQ(secondaryIndexSuffix(definition, 3), "XG1");
+  EXPECT_EQ(secondaryIndexSuffix(definition, 4), "X0C");
 }
 
 }  // namespace

@@ -23,17 +23,17 @@ namespace h = header;
 // A patient-like table: Alpha key, text, dates, a memo and a graphic, a
 // case-insensitive named index, a descending one and an unnamed one.
 TableSpec patientSpec() {
-  TableSpec spec;
-  spec.sortOrder = "ANSIINTL";
-  spec.keyFields = 1;
-  spec.fields = {{"PatientID", FieldType::Alpha, 20}, {"Name", FieldType::Alpha, 40},
+  TableSpec definition;
+  definition.sortOrder = "ANSIINTL";
+  definition.keyFields = 1;
+  definition.fields = {{"PatientID", FieldType::Alpha, 20}, {"Name", FieldType::Alpha, 40},
                  {"Born", FieldType::Date, 4},        {"Weight", FieldType::Number, 8},
                  {"Visits", FieldType::Short, 2},     {"Created", FieldType::Timestamp, 8},
                  {"Active", FieldType::Logical, 1},   {"Fee", FieldType::BCD, 2},
                  {"Remark", FieldType::Memo, 70},     {"Photo", FieldType::Graphic, 250},
                  {"Größe", FieldType::Long, 4}};
-  spec.indexes = {{"XName", {1}, true}, {"XBorn", {2, 0}, false, true}, {"", {10}}};
-  return spec;
+  definition.indexes = {{"XName", {1}, true}, {"XBorn", {2, 0}, false, true}, {"", {10}}};
+  return definition;
 }
 
 std::vector<std::string> filesIn(const fs::path& dir) {
@@ -52,8 +52,8 @@ TableHeader headerOf(const fs::path& path) {
 
 TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
   test::TempDir dir;
-  const TableSpec spec = patientSpec();
-  Status s = createTable(localFileSystem(), dir.path(), "patient", spec);
+  const TableSpec definition = patientSpec();
+  Status s = createTable(localFileSystem(), dir.path(), "patient", definition);
   ASSERT_TRUE(s.ok()) << s.message();
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"patient.DB", "patient.MB", "patient.PX", "patient.X0B",
                                                            "patient.XG0", "patient.XG1", "patient.Y0B", "patient.YG0",
@@ -64,13 +64,13 @@ TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
   ASSERT_TRUE(s.ok()) << s.message();
   EXPECT_EQ(table->recordCount(), 0u);
   EXPECT_TRUE(table->warnings().empty());
-  ASSERT_EQ(table->fields().size(), spec.fields.size());
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+  ASSERT_EQ(table->fields().size(), definition.fields.size());
+  for (std::size_t i = 0; i < definition.fields.size(); ++i) {
     std::string name;
     ASSERT_TRUE(table->fieldName(i, name).ok());
-    EXPECT_EQ(name, spec.fields[i].name);
-    EXPECT_EQ(table->fields()[i].type, spec.fields[i].type);
-    EXPECT_EQ(table->fields()[i].sizeByte, spec.fields[i].sizeByte);
+    EXPECT_EQ(name, definition.fields[i].name);
+    EXPECT_EQ(table->fields()[i].type, definition.fields[i].type);
+    EXPECT_EQ(table->fields()[i].sizeByte, definition.fields[i].sizeByte);
   }
   EXPECT_EQ(table->header().sortOrderName, "ANSIINTL");
   EXPECT_EQ(table->codePageNumber(), 1252);
@@ -104,9 +104,9 @@ TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
 // every index file of the family.
 TEST(TableCreator, PxlibReadsTheCreatedFiles) {
   test::TempDir dir;
-  TableSpec spec = patientSpec();
-  spec.fields.back().name = "Size";  // pxlib is given no encoding: keep names ASCII
-  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", spec).ok());
+  TableSpec definition = patientSpec();
+  definition.fields.back().name = "Size";  // pxlib is given no encoding: keep names ASCII
+  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", definition).ok());
 
   for (const std::string& file : filesIn(dir.path())) {
     if (file.ends_with(".MB")) continue;
@@ -114,13 +114,13 @@ TEST(TableCreator, PxlibReadsTheCreatedFiles) {
     ASSERT_EQ(PX_open_file(doc, (dir.path() / file).c_str()), 0) << file;
     EXPECT_EQ(PX_get_num_records(doc), 0) << file;
     if (file.ends_with(".DB")) {
-      ASSERT_EQ(PX_get_num_fields(doc), static_cast<int>(spec.fields.size()));
+      ASSERT_EQ(PX_get_num_fields(doc), static_cast<int>(definition.fields.size()));
       pxfield_t* pf = PX_get_fields(doc);
-      for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-        EXPECT_EQ(std::string(pf[i].px_fname), spec.fields[i].name);
-        EXPECT_EQ(static_cast<std::uint8_t>(pf[i].px_ftype), static_cast<std::uint8_t>(spec.fields[i].type));
-        const int size = spec.fields[i].type == FieldType::BCD ? kBcdRecordSize : spec.fields[i].sizeByte;
-        EXPECT_EQ(pf[i].px_flen, size) << spec.fields[i].name;
+      for (std::size_t i = 0; i < definition.fields.size(); ++i) {
+        EXPECT_EQ(std::string(pf[i].px_fname), definition.fields[i].name);
+        EXPECT_EQ(static_cast<std::uint8_t>(pf[i].px_ftype), static_cast<std::uint8_t>(definition.fields[i].type));
+        const int size = definition.fields[i].type == FieldType::BCD ? kBcdRecordSize : definition.fields[i].sizeByte;
+        EXPECT_EQ(pf[i].px_flen, size) << definition.fields[i].name;
       }
     }
     PX_close(doc);
@@ -130,12 +130,12 @@ TEST(TableCreator, PxlibReadsTheCreatedFiles) {
 
 TEST(TableCreator, UnkeyedTableGetsNonMaintainedIndexesAndNoPrimaryIndex) {
   test::TempDir dir;
-  TableSpec spec;
-  spec.fileVersion = h::kVersion5x;
-  spec.codePage = 850;
-  spec.fields = {{"Counter", FieldType::Long, 4}, {"Label", FieldType::Alpha, 30}};
-  spec.indexes = {{"", {1}}, {"ByCounter", {0}, true}};
-  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "index", spec).ok());
+  TableSpec definition;
+  definition.fileVersion = h::kVersion5x;
+  definition.codePage = 850;
+  definition.fields = {{"Counter", FieldType::Long, 4}, {"Label", FieldType::Alpha, 30}};
+  definition.indexes = {{"", {1}}, {"ByCounter", {0}, true}};
+  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "index", definition).ok());
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"index.DB", "index.X02", "index.XG0", "index.Y02",
                                                            "index.YG0"}));
   std::unique_ptr<Table> table;
@@ -152,32 +152,32 @@ TEST(TableCreator, UnkeyedTableGetsNonMaintainedIndexesAndNoPrimaryIndex) {
 
 TEST(TableCreator, NeverTouchesAnExistingFamily) {
   test::TempDir dir;
-  TableSpec spec = patientSpec();
+  TableSpec definition = patientSpec();
   test::writeBytes(dir.path() / "Patient.txt", {1});  // not a family file
-  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", spec).ok());
+  ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", definition).ok());
   const auto before = test::readBytes(dir.path() / "patient.DB");
-  Status s = createTable(localFileSystem(), dir.path(), "PATIENT", spec);
+  Status s = createTable(localFileSystem(), dir.path(), "PATIENT", definition);
   EXPECT_EQ(s.code(), rc::kInvalidParameter);
   EXPECT_NE(s.message().find("already exists"), std::string::npos) << s.message();
   EXPECT_EQ(test::readBytes(dir.path() / "patient.DB"), before);
 
   // A stray validity file alone is enough: a new .DB would not match its stamp.
   test::writeBytes(dir.path() / "session.val", {0});
-  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "Session", spec).code(), rc::kInvalidParameter);
+  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "Session", definition).code(), rc::kInvalidParameter);
   EXPECT_FALSE(fs::exists(dir.path() / "Session.DB"));
 
-  EXPECT_EQ(createTable(localFileSystem(), dir.path() / "missing", "t", spec).code(), rc::kDirectoryNotFound);
-  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "a.b", spec).code(), rc::kInvalidParameter);
-  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "sub/t", spec).code(), rc::kInvalidParameter);
-  spec.fields[0].sizeByte = 0;
-  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "bad", spec).code(), rc::kInvalidParameter);
+  EXPECT_EQ(createTable(localFileSystem(), dir.path() / "missing", "t", definition).code(), rc::kDirectoryNotFound);
+  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "a.b", definition).code(), rc::kInvalidParameter);
+  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "sub/t", definition).code(), rc::kInvalidParameter);
+  definition.fields[0].sizeByte = 0;
+  EXPECT_EQ(createTable(localFileSystem(), dir.path(), "bad", definition).code(), rc::kInvalidParameter);
   EXPECT_EQ(filesIn(dir.path()).size(), 11u);  // patient's nine, Patient.txt, session.val: nothing new
 }
 
 // Every write operation of a creation fails once; afterwards no family file is
 // left, and the next attempt succeeds.
 TEST(TableCreator, FailedWriteLeavesNoFamilyBehind) {
-  const TableSpec spec = patientSpec();
+  const TableSpec definition = patientSpec();
   const fs::path dir = "db";
   for (Fault fault : {Fault::IOError, Fault::DiskFull}) {
     for (std::uint64_t n = 1;; ++n) {
@@ -185,7 +185,7 @@ TEST(TableCreator, FailedWriteLeavesNoFamilyBehind) {
       memory.addFile(dir / "other.txt", {1});  // a directory exists while it holds a file
       FaultInjectingFileSystem faulty(memory);
       faulty.failAt(n, fault);
-      Status s = createTable(faulty, dir, "patient", spec);
+      Status s = createTable(faulty, dir, "patient", definition);
       if (s.ok()) {
         EXPECT_EQ(n, 11u);  // nine files and the directory sync come first
         break;
@@ -194,7 +194,7 @@ TEST(TableCreator, FailedWriteLeavesNoFamilyBehind) {
       ASSERT_TRUE(memory.listDirectory(dir, left).ok());
       EXPECT_EQ(left, std::vector<std::string>{"other.txt"}) << "fault at operation " << n;
       faulty.reset();
-      EXPECT_TRUE(createTable(faulty, dir, "patient", spec).ok()) << "retry after fault " << n;
+      EXPECT_TRUE(createTable(faulty, dir, "patient", definition).ok()) << "retry after fault " << n;
     }
   }
 }
