@@ -92,4 +92,12 @@ void TComponent::Unlink(TComponent* component) {
 
 void TComponent::Notification(TComponent*, TOperation) {}
 
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) delete components_.back();
+}
+
+void TComponent::SetParentComponent(TComponent*) {}
+
+void TComponent::Loaded() {}
+
 void Abort() { throw EAbort(); }

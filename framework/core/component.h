@@ -45,10 +45,27 @@ class TComponent {
   // True from the start of the destructor on.
   bool Destroying() const { return destroying_; }
 
+  // Destroys every owned component, the last created first.
+  void DestroyComponents();
+
+  // Set while a stored description is read into this component's root;
+  // Reading() ends when the root's components have been read, Loading() when
+  // this component has been told by Loaded().
+  bool Loading() const { return loading_; }
+  bool Reading() const { return reading_; }
+
+  // Nesting in a stored description: the component written inside `parent`.
+  // Controls take it as their parent control, field objects as their data
+  // set; the default ignores it.
+  virtual void SetParentComponent(TComponent* parent);
+
  protected:
   // Told when an owned component is inserted or removed, and when a component
   // that asked for (or was asked for) removal notices is destroyed.
   virtual void Notification(TComponent* component, TOperation operation);
+  // Called once the description this component came from has been read
+  // and its references bound; Loading() is already false here.
+  virtual void Loaded();
   // Marks this component as being destroyed; a derived destructor that has
   // work to do before the base runs calls it first.
   void BeginDestroy() { destroying_ = true; }
@@ -61,6 +78,10 @@ class TComponent {
   std::vector<TComponent*> components_;     // owned, in creation order
   std::vector<TComponent*> notifications_;  // to be told of each other's destruction
   bool destroying_ = false;
+  bool loading_ = false;
+  bool reading_ = false;
+
+  friend class TDescriptionReader;
 };
 
 // Case-insensitive comparison of component and field names (ASCII letters).

@@ -33,5 +33,12 @@ class EComponentError : public Exception {
   using Exception::Exception;
 };
 
+// A stored description that cannot be read: bad syntax, an unknown class,
+// property or handler, or a value of the wrong kind.
+class EReadError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Throws EAbort.
 [[noreturn]] void Abort();
