@@ -181,16 +181,9 @@ void TTable::DescribeTable() {
   }
   indexDefs_ = table.indexNames();
   indexFields_.clear();
-  px::RecordOrdering* ordering = nullptr;
-  if (cursor_->table().ordering(indexName_, ordering).ok() && ordering != nullptr) {
-    for (const px::KeyOrder::Part& part : ordering->order().parts()) {
-      for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].offset == part.offset) {
-          indexFields_.push_back(static_cast<int>(i + 1));
-          break;
-        }
-      }
-    }
+  std::vector<int> positions;
+  if (table.indexFields(indexName_, positions).ok()) {
+    for (int position : positions) indexFields_.push_back(position + 1);
   }
 }
 

@@ -288,6 +288,23 @@ Status WritableTable::ordering(std::string_view indexName, RecordOrdering*& out)
   return Status::Ok();
 }
 
+Status WritableTable::indexFields(std::string_view indexName, std::vector<int>& out) const {
+  out.clear();
+  const std::string wanted = lowerAscii(indexName);
+  if (wanted.empty() || (isKeyed() && table_->primaryIndex() && wanted == lowerAscii(table_->primaryIndex()->name()))) {
+    if (isKeyed()) for (int i = 0; i < header().primaryKeyFields; ++i) out.push_back(i);
+    return Status::Ok();
+  }
+  for (const SecondaryIndex& index : table_->secondaryIndexes()) {
+    if (lowerAscii(secondaryName(index)) != wanted && lowerAscii(index.files.suffix) != wanted) continue;
+    SecondaryLayout layout;
+    PX_RETURN_IF_ERROR(SecondaryLayout::describe(header(), index.data.header(), index.data.name(), *collation_, layout));
+    out = layout.indexedFields;
+    return Status::Ok();
+  }
+  return Status(rc::kIndexNotFound, table_->data().name() + ": no index named '" + std::string(indexName) + "'");
+}
+
 void WritableTable::markCommitted() {
   // The files now hold the records; the headers and index baselines are
   // read back only when another commit needs them.

@@ -82,6 +82,9 @@ class WritableTable {
   // greatest key down meets every record once while it raises keys. The order
   // lives as long as the table and follows every change.
   Status ordering(std::string_view indexName, RecordOrdering*& out);
+  // The fields an index is defined on (0-based record positions), without the
+  // primary key fields that a secondary index carries to tell equal keys apart.
+  Status indexFields(std::string_view indexName, std::vector<int>& out) const;
   // Names of the maintained secondary indexes.
   std::vector<std::string> indexNames() const;
 
