@@ -209,6 +209,13 @@ void TDataSet::Resync() {
   DataEvent(TDataEvent::deDataSetChange);
 }
 
+void TDataSet::UpdateCursorPos() {
+  if (activeRecord_ < recordCount_ && currentRecord_ != static_cast<long>(activeRecord_)) {
+    InternalSetToRecord(buffers_[activeRecord_]);
+    currentRecord_ = static_cast<long>(activeRecord_);
+  }
+}
+
 // --- moves
 
 void TDataSet::GoFirst() {

@@ -94,6 +94,12 @@ class TDataSet : public TComponent {
   // browse, edit and insert state; null when there is none.
   RecordBuffer* ActiveBuffer();
   const RecordBuffer* ActiveBuffer() const;
+  // Puts the engine cursor back on the active record (when there is one).
+  void UpdateCursorPos();
+  // Forgets where the engine cursor stands: someone else moved it, so the next
+  // positioned step puts it back on the active record first.
+  void CursorPosChanged() { currentRecord_ = -1; }
+
   // The number of records the window holds and its size (without the spare).
   std::size_t RecordCount() const { return recordCount_; }
   std::size_t BufferCount() const { return bufferCount_; }
