@@ -531,10 +531,11 @@ bool FilterProgram::readNumber(const Slot& slot, const std::uint8_t* record, dou
 
 bool FilterProgram::numberStep(const Node& n, const std::uint8_t* record, Status& error) const {
   double left = 0, right = 0;
-  // A blank operand has no value: only "<>" holds.
-  if (!readNumber(n.left, record, left, error)) return error.ok() && n.op == FilterOp::Ne;
+  // A blank operand has no value to compare: no comparison holds, "<>" neither,
+  // so a logical field standing alone ("Flag <> false") admits only true flags.
+  if (!readNumber(n.left, record, left, error)) return false;
   if (n.rightIsField) {
-    if (!readNumber(n.right, record, right, error)) return error.ok() && n.op == FilterOp::Ne;
+    if (!readNumber(n.right, record, right, error)) return false;
   } else {
     right = constants_[n.constFirst].number;
   }

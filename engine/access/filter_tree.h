@@ -13,9 +13,9 @@
 //   dates, times and time stamps by their day, millisecond or time-stamp
 //   numbers, logicals with false below true.
 // - A blank field of any other type has no value to compare: every comparison
-//   with it is false except "<>", which is true. So "Flag <> false", the form a
-//   lone logical field takes, admits true and blank flags, and "Flag = true"
-//   admits only true ones. IS NULL / IS NOT NULL test blankness for every type.
+//   with it is false, "<>" included. So "Flag <> false", the form a lone
+//   logical field takes, admits only true flags, as "Flag = true" does.
+//   IS NULL / IS NOT NULL test blankness for every type.
 // - LIKE is equality: the tree carries no wildcards; a prefix match arrives as
 //   a CompareText node with a partial length.
 #pragma once
