@@ -29,6 +29,10 @@ void TField::SetFieldName(const std::string& name) {
 
 void TField::SetSize(int size) { size_ = size; }
 
+void TField::SetParentComponent(TComponent* parent) {
+  if (auto* dataSet = dynamic_cast<TDataSet*>(parent)) SetDataSet(dataSet);
+}
+
 void TField::AccessError(std::string_view typeName) const {
   throw EDatabaseError("Cannot access field '" + DisplayName() + "' as type " + std::string(typeName));
 }

@@ -41,6 +41,8 @@ class TField : public TComponent {
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   const std::string& EditMask() const { return editMask_; }
   void SetEditMask(const std::string& mask) { editMask_ = mask; }
+  const std::string& DisplayFormat() const { return displayFormat_; }
+  void SetDisplayFormat(const std::string& format) { displayFormat_ = format; }
   int DisplayWidth() const { return displayWidth_; }
   void SetDisplayWidth(int width) { displayWidth_ = width; }
 
@@ -62,6 +64,9 @@ class TField : public TComponent {
   // engine to turn text into the program's character set.
   px::Value CurrentValue() const;
 
+  // Written inside a view in a stored description: the field joins that view.
+  void SetParentComponent(TComponent* parent) override;
+
   // During OnValidate, the value about to be written.
   const px::Value* ValidatingValue() const { return validating_; }
 
@@ -80,7 +85,7 @@ class TField : public TComponent {
 
  private:
   TDataSet* dataSet_ = nullptr;
-  std::string fieldName_, displayLabel_, editMask_;
+  std::string fieldName_, displayLabel_, editMask_, displayFormat_;
   TFieldType dataType_;
   TFieldKind fieldKind_ = TFieldKind::fkData;
   int size_ = 0;
