@@ -1,0 +1,170 @@
+// mergetool-cli --old DIR [--yes]: the merge without a window, for
+// administrators, scripts and machines without a display. It builds the same
+// two database modules and batch appends as the window, checks the old
+// database as the window's directory handler does, asks for the backup
+// confirmation on the terminal, runs the merge procedure and reports.
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "app/merge_procedure.h"
+#include "app/old_database.h"
+#include "app/terminal_dialogs.h"
+#include "database/dm_ra5.h"
+#include "database/dm_ra5old.h"
+#include "framework/core/application.h"
+#include "framework/core/application_title.h"
+#include "framework/core/exceptions.h"
+#include "tableaccess/batch_move.h"
+#include "tableaccess/session.h"
+#include "tableaccess/table.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: mergetool-cli --old DIR [--yes]\n"
+    "  Merges the old database in DIR into the active database (alias winvelda5).\n"
+    "  --yes   do not ask for the confirmation that backup copies exist\n";
+
+struct Options {
+  std::string oldDirectory;
+  bool yes = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--old") {
+      if (i + 1 >= argc) {
+        error = "--old needs a directory";
+        return false;
+      }
+      options.oldDirectory = argv[++i];
+    } else if (arg == "--yes") {
+      options.yes = true;
+    } else {
+      error = "unknown argument: " + arg;
+      return false;
+    }
+  }
+  if (options.oldDirectory.empty()) {
+    error = "--old DIR is required";
+    return false;
+  }
+  return true;
+}
+
+const char* PhaseName(MergePhase phase) {
+  switch (phase) {
+    case MergePhase::Patients: return "Patienten umnummerieren";
+    case MergePhase::Sessions: return "Messreihen umnummerieren";
+    case MergePhase::Data: return "Messungen umnummerieren";
+    case MergePhase::Appending: return "Alte Daten anfügen";
+    case MergePhase::Writing: return "Datenbanken schreiben";
+  }
+  return "";
+}
+
+void PrintCounters(const char* when, const MergeCounters& c) {
+  std::cout << when << ": Patient " << c.patient << ", Messreihe " << c.session << ", Messungen " << c.data << '\n';
+}
+
+bool Confirmed() {
+  std::cout << "Ich bestätige von den Dateien der aktiven\n"
+               "Datenbank und von den Dateien der alten\n"
+               "einzumischenden Datenbank jeweils eine\n"
+               "Sicherungskopie erstellt zu haben.\n"
+               "Zustimmung (j/n)? "
+            << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+// Shows a phase's walk as it goes; on a terminal the line is rewritten.
+MergeProgress TerminalProgress() {
+  MergeProgress progress;
+  progress.phaseStarted = [](MergePhase phase) { std::cout << PhaseName(phase) << '\n' << std::flush; };
+  progress.recordDone = [](MergePhase, std::int64_t done) {
+    if (done % 1000 == 0) std::cout << "  " << done << " Datensätze\r" << std::flush;
+  };
+  return progress;
+}
+
+int Run(const Options& options, TTerminalDialogs& dialogs) {
+  Application.CreateForm(dmRA5old);
+  Application.CreateForm(dmRA5);
+  if (dialogs.errorsShown > 0) return 1;  // a view of the active database did not open
+
+  TBatchMove* moves[3];
+  TTable* sources[3] = {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData};
+  TTable* destinations[3] = {dmRA5->dPatient, dmRA5->dSession, dmRA5->dData};
+  const char* names[3] = {"BatchMovePat", "BatchMoveSes", "BatchMoveDat"};
+  for (int i = 0; i < 3; ++i) {
+    moves[i] = new TBatchMove(&Application);
+    moves[i]->SetName(names[i]);
+    moves[i]->SetSource(sources[i]);
+    moves[i]->SetDestination(destinations[i]);
+    moves[i]->SetAbortOnKeyViol(false);
+    moves[i]->SetAbortOnProblem(false);
+  }
+
+  BindOldDatabase(*dmRA5old, options.oldDirectory);
+  try {
+    OpenOldDatabase(*dmRA5old);
+    CheckOldKeys(*dmRA5old);
+  } catch (const std::exception& e) {
+    std::cerr << kOldDataMessage << '\n' << "(" << e.what() << ")\n";
+    CloseOldDatabase(*dmRA5old);
+    return 1;
+  }
+
+  const MergeTables tables = MergeTablesOf(*dmRA5, *dmRA5old, moves[0], moves[1], moves[2]);
+  PrintCounters("Zähler vorher", ReadCounters(tables));
+  if (!options.yes && !Confirmed()) {
+    std::cerr << "Keine Zustimmung: nichts geändert.\n";
+    return 1;
+  }
+  const MergeReport report = RunMerge(tables, TerminalProgress());
+  PrintCounters("Zähler nachher", report.after);
+  std::cout << "Angefügt: " << report.patients.moved << " Patienten, " << report.sessions.moved << " Messreihen, "
+            << report.data.moved << " Messungen\n";
+  if (report.anyRejected()) {
+    std::string message = RejectedRecordsMessage(report);
+    for (std::size_t at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n", at)) message.erase(at, 1);
+    std::cout << message << '\n';
+  }
+  std::cout << "Fertig.\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, options, error)) {
+    std::cerr << "mergetool-cli: " << error << '\n' << kUsage;
+    return 2;
+  }
+  TTerminalDialogs dialogs;
+  TDialogsScope scope(dialogs);
+  Application.SetExeName(argv[0]);
+  int status = 1;
+  try {
+    status = Run(options, dialogs);
+  } catch (const EAbort&) {
+    status = 1;
+  } catch (const std::exception& e) {
+    std::cerr << ExceptionDisplayText(e.what()) << '\n';
+    status = 1;
+  }
+  try {
+    Application.Shutdown();
+    EndDefaultSession();
+  } catch (const std::exception& e) {
+    std::cerr << ExceptionDisplayText(e.what()) << '\n';
+    status = 1;
+  }
+  return status;
+}

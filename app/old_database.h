@@ -1,0 +1,30 @@
+// Binding the old database module to a directory, as the merge window's
+// directory handler and the command line both do it, and gathering what the
+// merge procedure works on from the two modules and three batch appends.
+#pragma once
+
+#include <string>
+
+#include "app/merge_procedure.h"
+
+class TdmRA5;
+class TdmRA5old;
+
+// The window's one message of its own, for an old database that cannot be opened.
+inline constexpr const char* kOldDataMessage = "Alte Daten nicht in diesem Verzeichnis, unvollständig oder beschädigt!";
+
+// Sets the database name of the three old views to `path` plus a backslash
+// (whatever the path ends in). Fails, like the views, when they are open on
+// another directory.
+void BindOldDatabase(TdmRA5old& old, const std::string& path);
+// Opens dData, dSession and dPatient in that order.
+void OpenOldDatabase(TdmRA5old& old);
+// Reads the key of each old view's first record as an integer, as the
+// progress bars bound to them do when the views open; fails when a view
+// admits no record or its first key is not a whole number.
+void CheckOldKeys(const TdmRA5old& old);
+// Closes dData, dSession and dPatient in that order.
+void CloseOldDatabase(TdmRA5old& old);
+
+MergeTables MergeTablesOf(TdmRA5& active, TdmRA5old& old, TBatchMove* patients, TBatchMove* sessions,
+                          TBatchMove* data);
