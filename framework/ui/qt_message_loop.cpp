@@ -1,0 +1,10 @@
+#include "framework/ui/qt_message_loop.h"
+
+#include <QApplication>
+#include <QMetaObject>
+
+void TQtMessageLoop::Run() { QApplication::exec(); }
+
+void TQtMessageLoop::PostQuit() {
+  QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
