@@ -3,7 +3,7 @@
 # Safe to run again: it installs nothing when everything is there.
 set -euo pipefail
 
-packages=(g++ make cmake pkg-config libgtest-dev pxlib-dev clang libclang-rt-14-dev)
+packages=(g++ make cmake pkg-config libgtest-dev pxlib-dev clang libclang-rt-14-dev qt6-base-dev fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do
