@@ -175,3 +175,27 @@ TEST_F(TableMovesTest, EventsOfOpenAndCloseRunInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+class IndexSwitchTest : public viewtest::ViewTest {};
+
+TEST_F(IndexSwitchTest, SwitchingTheIndexOfAnOpenViewKeepsTheCurrentRecord) {
+  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(),
+                        {{"1", "Zander"}, {"2", "Adler"}, {"3", "Meier"}});
+  TTable t;
+  t.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
+  t.SetTableName("patient.db");
+  t.Open();
+  t.GoNext();  // "2", Adler
+  t.SetIndexName("XName");
+  EXPECT_EQ(t.FieldByName("ID")->AsString(), "2");
+  t.GoNext();
+  EXPECT_EQ(t.FieldByName("Name")->AsString(), "Meier");
+  t.SetIndexName("");
+  EXPECT_EQ(t.FieldByName("ID")->AsString(), "3");
+  EXPECT_THROW(t.SetIndexName("XNichts"), EDBEngineError);
+  EXPECT_EQ(t.IndexName(), "");
+}
+
+}  // namespace
