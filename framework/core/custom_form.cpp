@@ -5,6 +5,7 @@
 #include "framework/core/description_reader.h"
 #include "framework/core/handler_boundary.h"
 #include "framework/core/name_space.h"
+#include "framework/core/reference_binding.h"
 
 TCustomForm::TCustomForm(TComponent* owner) : TComponent(owner) { RegisterRoot(this, TRootKind::Window); }
 
@@ -34,6 +35,7 @@ void TCustomForm::ReadDescription(std::string_view text, std::string_view source
 void TCustomForm::Notification(TComponent* component, TOperation operation) {
   if (operation == TOperation::opRemove && component != nullptr && component->Owner() == this) {
     if (const TClassInfo* info = TClassRegistry::Instance().Find(ClassName())) info->ClearFields(*this, component);
+    DropPendingReferencesOf(component);
   }
   TComponent::Notification(component, operation);
 }

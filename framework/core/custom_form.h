@@ -37,7 +37,8 @@ class TCustomForm : public TComponent {
   }
 
  protected:
-  // Clears the members that held a component going away.
+  // Clears the members that held a component going away and drops its
+  // pending references.
   void Notification(TComponent* component, TOperation operation) override;
   // The start of a derived destructor: leaves the name space and destroys the
   // controls while the derived window still exists.

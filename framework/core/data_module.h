@@ -23,7 +23,8 @@ class TDataModule : public TComponent {
   void SetOnCreate(TNotifyEvent handler) { onCreate_ = std::move(handler); }
 
  protected:
-  // Clears the members that held a component going away.
+  // Clears the members that held a component going away and drops its
+  // pending references.
   void Notification(TComponent* component, TOperation operation) override;
 
  private:

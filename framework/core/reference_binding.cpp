@@ -93,6 +93,15 @@ void DropPendingReferences(const TComponent* root) {
              refs.end());
 }
 
+void DropPendingReferencesOf(const TComponent* instance) {
+  PendingList& list = Pending();
+  std::lock_guard lock(list.mutex);
+  auto& refs = list.references;
+  refs.erase(std::remove_if(refs.begin(), refs.end(),
+                            [&](const TPendingReference& r) { return r.instance == instance; }),
+             refs.end());
+}
+
 std::vector<std::string> PendingReferenceNames() {
   PendingList& list = Pending();
   std::lock_guard lock(list.mutex);

@@ -40,6 +40,9 @@ void BindPendingReferences();
 
 // Drops the references that `root`'s description made.
 void DropPendingReferences(const TComponent* root);
+// Drops the references of one component; its root calls this when the
+// component goes away before the reference could be bound.
+void DropPendingReferencesOf(const TComponent* instance);
 
 // What waits, in list order: "Instance.Property -> Module.Rest".
 std::vector<std::string> PendingReferenceNames();

@@ -85,6 +85,16 @@ TEST_F(ReferenceBindingTest, AReferenceWhosePropertyGotAValueMeanwhileIsDroppedA
   EXPECT_EQ(p->link, ProbeIn(window, "Q"));
 }
 
+TEST_F(ReferenceBindingTest, AComponentDestroyedBeforeItsModuleArrivesTakesItsReferenceAlong) {
+  TPlainForm window(nullptr);
+  window.ReadDescription("TPlainForm fmB { TProbe P { Link = dmSoon.X } TProbe Q { Link = dmSoon.X } }", "b.fwd");
+  delete window.FindComponent("P");
+  EXPECT_EQ(PendingReferenceNames(), std::vector<std::string>{"Q.Link -> dmSoon.X"});
+  TProbeModule soon(nullptr);
+  soon.ReadDescription("TProbeModule dmSoon { TProbe X { } }", "s.fwd");
+  EXPECT_EQ(ProbeIn(window, "Q")->link, soon.FindComponent("X"));
+}
+
 TEST_F(ReferenceBindingTest, AModuleStillBeingReadIsNotBoundIntoUntilItsReadEnds) {
   // dmOuter's description, while being read, has a second module read (as a
   // component's constructor might); that one refers back into dmOuter.
