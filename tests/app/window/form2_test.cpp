@@ -1,0 +1,220 @@
+// The merge window on real databases: its start state, the directory
+// handler with its message and states, START running the merge, and the
+// texts and layout it is built from.
+#include "app/form2.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "app/old_database.h"
+#include "database/dm_ra5.h"
+#include "database/dm_ra5old.h"
+#include "framework/core/recording_dialogs.h"
+#include "framework/ui/browse_edit.h"
+#include "framework/ui/button.h"
+#include "framework/ui/check_box.h"
+#include "framework/ui/db_progress_fill.h"
+#include "framework/ui/db_text.h"
+#include "framework/ui/label.h"
+#include "framework/ui/static_text.h"
+#include "tableaccess/batch_move.h"
+#include "tableaccess/integer_field.h"
+#include "tableaccess/session.h"
+#include "tableaccess/string_field.h"
+#include "tableaccess/table.h"
+#include "tests/support/test_support.h"
+#include "tests/support/tool_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Form2Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string config = (dir_.path() / "pxengine.conf").string();
+    std::ofstream(config) << "[aliases]\nwinvelda5 = " << active().string() << "\n";
+    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    ASSERT_EQ(Sample(active(), "--patients 20 --seed 5 --first-key 1000"), 0);
+    ASSERT_EQ(Sample(old(), "--patients 10 --seed 6"), 0);
+  }
+  void TearDown() override {
+    delete dmRA5;
+    dmRA5 = nullptr;
+    delete dmRA5old;
+    dmRA5old = nullptr;
+    delete Form2;
+    Form2 = nullptr;
+    EndDefaultSession();
+    ::unsetenv("PXENGINE_CONFIG");
+  }
+  int Sample(const fs::path& dir, const std::string& args) {
+    return px::test::runTool(PX_BIN_DIR, "makesample", dir.string() + " " + args).exitCode;
+  }
+  // Start-up's order: the window, then the old module, then the active one.
+  void Start() {
+    Form2 = new TForm2(nullptr);
+    dmRA5old = new TdmRA5old(nullptr);
+    dmRA5 = new TdmRA5(nullptr);
+  }
+  // A click on the folder button, answered with `path`.
+  void Choose(const std::string& path) {
+    dialogs_.folderAnswers.push_back(path);
+    Form2->DirectoryDlg->FolderButton()->click();
+  }
+  bool Visible(TButton* button) const { return button->Visible(); }
+  fs::path active() const { return dir_.path() / "aktiv"; }
+  fs::path old() const { return dir_.path() / "alt"; }
+
+  px::test::TempDir dir_;
+  TRecordingDialogs dialogs_;
+  TDialogsScope scope_{dialogs_};
+};
+
+TEST_F(Form2Test, StartsWaitingWithTheCountersShown) {
+  Start();
+  EXPECT_TRUE(dialogs_.shown.empty());
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
+  EXPECT_TRUE(Visible(Form2->ButtonCANCEL));
+  EXPECT_FALSE(Visible(Form2->ButtonQUIT));
+  EXPECT_EQ(Form2->DBText2->ShownText(), dmRA5->dIndexLastPatient->AsString());
+  EXPECT_FALSE(Form2->DBText2->ShownText().empty());
+  EXPECT_EQ(Form2->DBText4->ShownText(), dmRA5->dIndexLastData->AsString());
+  EXPECT_FALSE(dmRA5old->dPatient->Active());
+  EXPECT_EQ(Form2->DBProgressFill1->Percent(), 0);
+}
+
+TEST_F(Form2Test, ChosenDirectoryWithConsentOpensTheOldViewsAndShowsStart) {
+  Start();
+  Form2->CheckBox1->SetChecked(true);
+  Choose(old().string());
+  EXPECT_TRUE(dialogs_.shown.empty());
+  EXPECT_TRUE(dmRA5old->dPatient->Active());
+  EXPECT_EQ(dmRA5old->dData->DatabaseName(), old().string() + "\\");
+  EXPECT_TRUE(Visible(Form2->ButtonSTART));
+  EXPECT_EQ(Form2->DirectoryDlg->Path(), old().string());
+}
+
+TEST_F(Form2Test, WithoutConsentStartStaysHiddenUntilTheSameDirectoryIsChosenAgain) {
+  Start();
+  Choose(old().string());
+  EXPECT_TRUE(dmRA5old->dPatient->Active());
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
+  Form2->CheckBox1->SetChecked(true);
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));  // ticking alone shows nothing
+  Choose(old().string());
+  EXPECT_TRUE(Visible(Form2->ButtonSTART));
+  EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(Form2Test, DirectoryWithoutDataTableGivesTheMessageAndClosesTheViews) {
+  Start();
+  Form2->CheckBox1->SetChecked(true);
+  fs::remove(old() / "data.DB");
+  Form2->ButtonCANCEL->SetVisible(false);
+  Choose(old().string());
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_EQ(dialogs_.shown[0].text, kOldDataMessage);
+  EXPECT_EQ(dialogs_.shown[0].icon, TDialogIcon::Error);
+  EXPECT_EQ(dialogs_.shown[0].buttons, std::vector<TDialogButton>{TDialogButton::OK});
+  for (TTable* view : {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData}) EXPECT_FALSE(view->Active());
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
+  EXPECT_TRUE(Visible(Form2->ButtonCANCEL));
+}
+
+TEST_F(Form2Test, OldPatientsAllMarkedXGiveTheMessage) {
+  // An old database whose only patients are marked "x": the view admits none
+  // and its progress bar cannot read a first key.
+  fs::remove_all(old());
+  ASSERT_EQ(Sample(old(), "--patients 0 --seed 6"), 0);
+  Start();
+  Choose(old().string());
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_EQ(dialogs_.shown[0].text, kOldDataMessage);
+  EXPECT_FALSE(dmRA5old->dPatient->Active());
+}
+
+TEST_F(Form2Test, AnotherDirectoryAfterOpeningIsRefusedThroughTheExceptionDisplay) {
+  Start();
+  Choose(old().string());
+  ASSERT_TRUE(dmRA5old->dPatient->Active());
+  Choose(active().string());
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_EQ(dialogs_.shown[0].text, "dPatient: Cannot perform this operation on an open dataset.");
+  EXPECT_EQ(dmRA5old->dPatient->DatabaseName(), old().string() + "\\");
+  EXPECT_TRUE(dmRA5old->dData->Active());
+  EXPECT_EQ(Form2->DirectoryDlg->Path(), active().string());
+}
+
+TEST_F(Form2Test, PathEndingInABackslashGetsASecondOne) {
+  Start();
+  BindOldDatabase(*dmRA5old, "C:\\Alt\\");
+  EXPECT_EQ(dmRA5old->dPatient->DatabaseName(), "C:\\Alt\\\\");
+}
+
+TEST_F(Form2Test, StartRunsTheMergeAndLeavesOnlyQuit) {
+  Start();
+  const std::int32_t before = dmRA5->dIndexLastPatient->AsInteger();
+  Form2->CheckBox1->SetChecked(true);
+  Choose(old().string());
+  Form2->ButtonSTART->ButtonWidget()->click();
+  EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.Texts().front();
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
+  EXPECT_FALSE(Visible(Form2->ButtonCANCEL));
+  EXPECT_TRUE(Visible(Form2->ButtonQUIT));
+  EXPECT_GT(dmRA5->dIndexLastPatient->AsInteger(), before);
+  EXPECT_EQ(Form2->DBText2->ShownText(), dmRA5->dIndexLastPatient->AsString());
+  // The walk ended on each old view's first record: its key lies above 100 now.
+  EXPECT_EQ(Form2->DBProgressFill1->Percent(), 100);
+  // The same directory again with consent: START comes back beside "Beenden".
+  Choose(old().string());
+  EXPECT_TRUE(Visible(Form2->ButtonSTART));
+  EXPECT_TRUE(Visible(Form2->ButtonQUIT));
+}
+
+TEST_F(Form2Test, FailingMergeLeavesTheWindowStopped) {
+  Start();
+  Form2->CheckBox1->SetChecked(true);
+  Choose(old().string());
+  dmRA5->dIndex->Close();  // the counters cannot be read: the merge fails at once
+  Form2->ButtonSTART->ButtonWidget()->click();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
+  EXPECT_FALSE(Visible(Form2->ButtonCANCEL));
+  EXPECT_FALSE(Visible(Form2->ButtonQUIT));
+}
+
+TEST_F(Form2Test, TextsLayoutAndBatchAppendsAreThoseOfTheWindow) {
+  Start();
+  EXPECT_EQ(Form2->Caption(), "VELDATEST Mergetool");
+  EXPECT_EQ(Form2->ClientWidth(), 476);
+  EXPECT_EQ(Form2->ClientHeight(), 536);
+  EXPECT_EQ(Form2->BorderStyle(), TFormBorderStyle::bsToolWindow);
+  EXPECT_EQ(Form2->Label4->Caption(), "Ort der einzumischenden alten Datenbank");
+  EXPECT_EQ(Form2->LblDMactive->Caption(), "winVELDA5");
+  EXPECT_EQ(Form2->ButtonCANCEL->Caption(), "Abbrechen");
+  EXPECT_EQ(Form2->ButtonQUIT->Caption(), "Beenden");
+  EXPECT_EQ(Form2->CheckBox1->Caption(), "Zustimmung");
+  EXPECT_EQ(Form2->StaticText1->Caption(),
+            "Ich bestätige von den Dateien der aktiven\r\nDatenbank und von den Dateien der alten\r\n"
+            "einzumischenden Datenbank jeweils eine\r\nSicherungskopie erstellt zu haben.");
+  EXPECT_EQ(Form2->BatchMovePat->Source(), dmRA5old->dPatient);
+  EXPECT_EQ(Form2->BatchMovePat->Destination(), dmRA5->dPatient);
+  EXPECT_EQ(Form2->BatchMoveDat->Source(), dmRA5old->dData);
+  EXPECT_FALSE(Form2->BatchMoveSes->AbortOnKeyViol());
+  EXPECT_FALSE(Form2->BatchMoveSes->AbortOnProblem());
+  EXPECT_EQ(Form2->DBProgressFill2->DataField(), "SessionID");
+}
+
+TEST_F(Form2Test, QuitClosesTheWindow) {
+  Start();
+  Form2->Show();
+  Form2->ButtonCANCEL->ButtonWidget()->click();
+  EXPECT_FALSE(Form2->Visible());
+}
+
+}  // namespace
