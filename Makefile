@@ -1,12 +1,11 @@
 # The two commands a newcomer needs:
-#   make run   installs what is missing, builds, and runs the program on a sample table set
+#   make run   installs what is missing, builds, and runs the merge tool on a sample database pair
 #   make test  installs what is missing, builds, and runs the whole test suite
 #              (plain, then under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers)
 .PHONY: run test deps build build-asan fuzz clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
-SAMPLE ?= ../shared/fixtures/paradox/set05/pay.DB
 
 deps:
 	@./tools/install_deps.sh
@@ -16,7 +15,7 @@ build: deps
 	cmake --build build -j$(JOBS)
 
 run: build
-	./build/bin/pxdump $(SAMPLE) --records 20
+	./tools/run_sample.sh
 
 test: build
 	ctest --test-dir build --output-on-failure -j$(JOBS)
