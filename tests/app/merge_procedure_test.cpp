@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/access/database.h"
+#include "engine/storage/table_check.h"
 #include "engine/storage/table_creator.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/db_errors.h"
@@ -145,10 +146,19 @@ class MergeProcedureTest : public viewtest::ViewTest {
     return t;
   }
 
-  // Ends the session (closing every view) so the files can be read from outside.
+  // Ends the session (closing every view) so the files can be read from
+  // outside; every table left behind must pass the integrity check.
   void Finish() {
     while (owner_.ComponentCount() > 0) delete owner_.Components(owner_.ComponentCount() - 1);
     EndDefaultSession();
+    for (const auto& dir : {activeDir(), oldDir()}) {
+      std::vector<px::TableCheckResult> results;
+      ASSERT_TRUE(px::checkDirectory(px::localFileSystem(), dir, px::CheckOptions{true}, results).ok());
+      for (const auto& result : results) {
+        EXPECT_TRUE(result.status.ok()) << result.table;
+        EXPECT_EQ(result.errors(), 0u) << result.table << ": " << (result.findings.empty() ? "" : result.findings[0].text);
+      }
+    }
   }
   Keys Column(const std::filesystem::path& dir, const std::string& table, std::size_t field) {
     return viewtest::ColumnOf(dir, table, field);
@@ -253,18 +263,36 @@ TEST_F(MergeProcedureTest, EmptyCounterTableGetsItsRecordFromTheFirstPost) {
 }
 
 TEST_F(MergeProcedureTest, CollisionOnAppendIsSkippedAndReported) {
-  CreateDatabases({{"1"}, {"2"}}, {}, {}, std::array{0, 0, 0}, {{"2", "schon da", "m"}});
+  // The active table already holds 102 although its counter says 100: the
+  // renumbered old patient 2 collides there and is skipped, the others come.
+  CreateDatabases({{"1", "A", "m"}, {"2", "B", "w"}, {"3", "C", "m"}}, {{"1", "1"}}, {{"1", "1"}},
+                  std::array{100, 200, 300}, {{"102", "schon da", "m"}});
   MergeTables t = OpenViews();
-  // The session and data views are empty: the procedure stops at their keys.
-  EXPECT_THROW(RunMerge(t), EConvertError);
-  t.patients->Execute();
-  MergeReport report;
-  report.patients = {t.patients->MovedCount(), t.patients->KeyViolCount(), t.patients->ProblemCount()};
+  const MergeReport report = RunMerge(t);
+  EXPECT_EQ(report.patients.moved, 2);
   EXPECT_EQ(report.patients.keyViolations, 1);
+  EXPECT_TRUE(report.anyRejected());
   EXPECT_EQ(RejectedRecordsMessage(report),
             "Nicht alle alten Daten wurden übernommen!\r\nPatienten: 1 mit schon vorhandenem Schlüssel");
   Finish();
-  EXPECT_EQ(Column(activeDir(), "patient.db", 1), (Keys{"", "schon da"}));
+  EXPECT_EQ(Column(activeDir(), "patient.db", 0), (Keys{"101", "102", "103"}));
+  EXPECT_EQ(Column(activeDir(), "patient.db", 1), (Keys{"A", "schon da", "C"}));
+}
+
+TEST_F(MergeProcedureTest, WalkVisitsEveryRecordOnceWithTwelveKeys) {
+  // Keys 1..12 as text: "10" sorts before "2" in plain text order, but the walk
+  // from the last key down must meet every record exactly once.
+  Rows patients;
+  for (int key = 1; key <= 12; ++key) patients.push_back({std::to_string(key)});
+  CreateDatabases(patients, {{"1", "1"}}, {{"1", "1"}}, std::array{5, 0, 0});
+  MergeTables t = OpenViews();
+  const MergeReport report = RunMerge(t);
+  EXPECT_EQ(report.renumberedPatients, 12);
+  Finish();
+  Keys expected;
+  for (int key = 6; key <= 17; ++key) expected.push_back(std::to_string(key));
+  EXPECT_EQ(Column(oldDir(), "patient.db", 0), expected);
+  EXPECT_EQ(CountersIn(activeDir())[0], 18);
 }
 
 TEST_F(MergeProcedureTest, CollisionInsideTheOldTableStopsTheWalk) {
