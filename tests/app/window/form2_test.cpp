@@ -5,10 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
+#include <QWidget>
+#include <algorithm>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
+
+extern "C" {
+#include <paradox.h>
+}
 
 #include "app/old_database.h"
 #include "database/dm_ra5.h"
@@ -215,6 +223,117 @@ TEST_F(Form2Test, QuitClosesTheWindow) {
   Form2->Show();
   Form2->ButtonCANCEL->ButtonWidget()->click();
   EXPECT_FALSE(Form2->Visible());
+}
+
+}  // namespace
+
+namespace {
+
+// The filled columns of a progress bar's middle row, from what it paints.
+int FilledColumns(TDBProgressFill& bar) {
+  const QImage image = bar.Widget()->grab().toImage();
+  const int y = image.height() / 2;
+  const QRgb fill = bar.FillColor().rgb();
+  int filled = 0;
+  for (int x = 1; x < image.width() - 1; ++x) {
+    if (image.pixel(x, y) == fill) ++filled;
+  }
+  return filled;
+}
+
+int TableRecords(const fs::path& file) {
+  pxdoc_t* doc = PX_new();
+  if (PX_open_file(doc, file.c_str()) != 0) {
+    PX_delete(doc);
+    return -1;
+  }
+  const int records = PX_get_num_records(doc);
+  PX_close(doc);
+  PX_delete(doc);
+  return records;
+}
+
+void SaveScreenshot(TForm2& form, const std::string& name) {
+  const fs::path dir = fs::path(PX_BINARY_DIR) / "screenshots";
+  fs::create_directories(dir);
+  EXPECT_TRUE(form.Widget()->grab().save(QString::fromStdString((dir / (name + ".png")).string())));
+}
+
+class Form2MergeTest : public Form2Test {};
+
+TEST_F(Form2MergeTest, CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt) {
+  Start();
+  Form2->Show();
+  const int patientsBefore = TableRecords(active() / "patient.DB");
+  const std::string counterBefore = Form2->DBText2->ShownText();
+  SaveScreenshot(*Form2, "1-waiting");
+
+  Form2->CheckBox1->SetChecked(true);
+  Choose(old().string());
+  // The bars show each old view's first key: a key of k fills k percent.
+  const int firstKey = dmRA5old->dPatientID->AsInteger();
+  const int inner = Form2->DBProgressFill1->Widget()->width() - 2;
+  EXPECT_EQ(Form2->DBProgressFill1->Percent(), std::clamp(firstKey, 0, 100));
+  EXPECT_EQ(FilledColumns(*Form2->DBProgressFill1), std::clamp(firstKey, 0, 100) * inner / 100);
+  SaveScreenshot(*Form2, "2-ready");
+
+  Form2->ButtonSTART->ButtonWidget()->click();
+  ASSERT_TRUE(Visible(Form2->ButtonQUIT));
+  const std::string counterAfter = Form2->DBText2->ShownText();
+  EXPECT_NE(counterAfter, counterBefore);
+  EXPECT_EQ(counterAfter, dmRA5->dIndexLastPatient->AsString());
+  // Renumbered keys lie above 100: every bar is full.
+  for (TDBProgressFill* bar : {Form2->DBProgressFill1, Form2->DBProgressFill2, Form2->DBProgressFill3}) {
+    EXPECT_EQ(FilledColumns(*bar), inner);
+  }
+  SaveScreenshot(*Form2, "3-finished");
+  const std::int32_t moved = Form2->BatchMovePat->MovedCount();
+  EXPECT_GT(moved, 0);
+
+  delete dmRA5;
+  dmRA5 = nullptr;
+  delete dmRA5old;
+  dmRA5old = nullptr;
+  EndDefaultSession();
+  EXPECT_EQ(TableRecords(active() / "patient.DB"), patientsBefore + moved);
+  for (const auto& dir : {active(), old()}) {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() != ".DB") continue;
+      const auto check = px::test::runTool(PX_BIN_DIR, "pxcheck", entry.path().string());
+      EXPECT_EQ(check.exitCode, 0) << check.out;
+    }
+  }
+}
+
+TEST_F(Form2MergeTest, RejectedRecordsAreReportedInAMessageDialog) {
+  Start();
+  Form2->CheckBox1->SetChecked(true);
+  Choose(old().string());
+  // An active patient that already holds the key the first old patient will
+  // get, written through a view of its own whose filter shows no record, so
+  // that StartEdit inserts.
+  const std::int32_t p = dmRA5->dIndexLastPatient->AsInteger();
+  TTable writer;
+  writer.SetDatabaseName("winvelda5");
+  writer.SetTableName("patient.db");
+  auto* id = new TStringField(&writer);
+  id->SetFieldName("ID");
+  id->SetDataSet(&writer);
+  writer.SetFilter("ID='nobody'");
+  writer.SetFiltered(true);
+  writer.Open();
+  writer.StartEdit();
+  id->SetAsInteger(p + dmRA5old->dPatientID->AsInteger());
+  writer.PostRecord();
+  writer.Close();
+
+  Form2->ButtonSTART->ButtonWidget()->click();
+  ASSERT_EQ(dialogs_.shown.size(), 1u) << dialogs_.Texts().front();
+  EXPECT_EQ(dialogs_.shown[0].kind, TDialogKind::MessageDialog);
+  EXPECT_EQ(dialogs_.shown[0].text.rfind("Nicht alle alten Daten wurden übernommen!", 0), 0u);
+  EXPECT_NE(dialogs_.shown[0].text.find("Patienten: 1 mit schon vorhandenem Schlüssel"), std::string::npos);
+  // The merge still ends finished.
+  EXPECT_TRUE(Visible(Form2->ButtonQUIT));
 }
 
 }  // namespace
