@@ -81,11 +81,12 @@ bool Database::hasChanges() const {
 }
 
 Status Database::flush() {
-  std::vector<FileImage> images;
+  // Each image is made as the commit writes it, so memory holds one at a time.
+  std::vector<PendingImage> images;
   std::vector<WritableTable*> changed;
   for (auto& entry : tables_) {
     if (!entry.second->modified()) continue;
-    PX_RETURN_IF_ERROR(entry.second->buildImages(images));
+    PX_RETURN_IF_ERROR(entry.second->planImages(images));
     changed.push_back(entry.second.get());
   }
   if (images.empty()) return Status::Ok();

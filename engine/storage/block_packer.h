@@ -24,6 +24,20 @@ Status checkBlockLimit(std::size_t count, std::size_t perBlock, const std::strin
 // blocks, first/last block, no free list) for `blocks` blocks chained 1..n.
 void setBlockBookkeeping(std::uint8_t* header, std::uint16_t blocks, std::uint32_t numRecords);
 
+// The blocks that packFile lays `count` records out in, `perBlock` to a block
+// (the last one holds the rest), before any file is made.
+inline std::vector<BlockRun> chainedRuns(std::size_t count, std::size_t perBlock) {
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  std::vector<BlockRun> runs;
+  runs.reserve(blocks);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t first = b * perBlock;
+    runs.push_back({static_cast<std::uint16_t>(b + 1), static_cast<std::uint32_t>(first),
+                    static_cast<std::uint32_t>(std::min(perBlock, count - first))});
+  }
+  return runs;
+}
+
 // Packs `count` records straight into a whole file behind `rawHeader`;
 // `recordAt(i)` gives the i-th record in order. `runs` receives the blocks.
 template <typename RecordAt>
@@ -33,19 +47,16 @@ Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize
 template <typename RecordAt>
 Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
                std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs) {
-  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  runs = chainedRuns(count, perBlock);
+  const std::size_t blocks = runs.size();
   Bytes file(rawHeader.size() + blocks * blockSize, 0);
   std::copy(rawHeader.begin(), rawHeader.end(), file.begin());
-  runs.clear();
-  runs.reserve(blocks);
   for (std::size_t b = 0; b < blocks; ++b) {
-    const std::size_t first = b * perBlock;
-    const std::size_t n = std::min(perBlock, count - first);
+    const BlockRun& run = runs[b];
     std::uint8_t* block = file.data() + rawHeader.size() + b * blockSize;
-    writeChainedBlockHeader(block, b, blocks, n, recordSize);
+    writeChainedBlockHeader(block, b, blocks, run.count, recordSize);
     std::uint8_t* out = block + kBlockHeaderBytes;
-    for (std::size_t i = 0; i < n; ++i, out += recordSize) std::copy_n(recordAt(first + i), recordSize, out);
-    runs.push_back({static_cast<std::uint16_t>(b + 1), static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(n)});
+    for (std::size_t i = 0; i < run.count; ++i, out += recordSize) std::copy_n(recordAt(run.firstRecord + i), recordSize, out);
   }
   if (file.size() >= kFixedHeaderBytes)
     setBlockBookkeeping(file.data(), static_cast<std::uint16_t>(blocks), static_cast<std::uint32_t>(count));

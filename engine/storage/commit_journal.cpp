@@ -2,11 +2,13 @@
 //
 // Changes to a database (a directory of tables) collect in memory. A commit
 // receives the new full contents of every changed family file (.DB, .PX,
-// .Xnn/.Ynn, .XGn/.YGn, .MB) as FileImages, all in one directory, and:
+// .Xnn/.Ynn, .XGn/.YGn, .MB) as file images, all in one directory, and:
 //
 //  1. recovers first, so an earlier interrupted commit is finished or undone
 //     and leftover temporaries are gone (no write operations when clean);
 //  2. writes each image to "<target>.pxnew" beside its target, each synced;
+//     a pending image is made just before it is written and dropped after,
+//     so only one image is in memory at a time;
 //  3. writes the journal "pxcommit.jnl", synced, then syncs the directory:
 //        PXCOMMIT <tab> 1
 //        file <tab> size <tab> checksum <tab> temporary name <tab> target name
@@ -152,13 +154,14 @@ Status contentMatches(FileSystem& fs, const fs::path& path, const CommitJournal:
   return Status::Ok();
 }
 
-// Checks the images and turns them into journal entries, before anything is written.
-Status planEntries(const fs::path& directory, const std::vector<FileImage>& images,
+// Checks the images' names and turns them into journal entries, before
+// anything is written; sizes and checksums follow as each image is made.
+Status planEntries(const fs::path& directory, const std::vector<PendingImage>& images,
                    std::vector<CommitJournal::Entry>& entries) {
   entries.clear();
   std::set<std::string> targets;
   const fs::path dir = normalizedDirectory(directory);
-  for (const FileImage& image : images) {
+  for (const PendingImage& image : images) {
     const std::string name = image.path.filename().string();
     if (image.path.has_parent_path() && normalizedDirectory(image.path.parent_path()) != dir)
       return Status(rc::kInvalidParameter, image.path.string() + ": not in the committed directory " + directory.string());
@@ -166,7 +169,7 @@ Status planEntries(const fs::path& directory, const std::vector<FileImage>& imag
       return Status(rc::kInvalidParameter, image.path.string() + ": not a name a commit can write");
     if (!targets.insert(name).second)
       return Status(rc::kInvalidParameter, image.path.string() + ": named twice in one commit");
-    entries.push_back({name + std::string(kSuffix), name, image.bytes.size(), CommitJournal::checksum(image.bytes)});
+    entries.push_back({name + std::string(kSuffix), name, 0, 0});
   }
   return Status::Ok();
 }
@@ -354,6 +357,24 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
 
 Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const std::vector<FileImage>& images,
                              bool& committed) {
+  std::vector<PendingImage> pending;
+  pending.reserve(images.size());
+  for (const FileImage& image : images) {
+    pending.push_back({image.path, [&image](Bytes&, std::span<const std::uint8_t>& contents) {
+                         contents = image.bytes;
+                         return Status::Ok();
+                       }});
+  }
+  return commit(fs, directory, pending, committed);
+}
+
+Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const std::vector<PendingImage>& images) {
+  bool committed = false;
+  return commit(fs, directory, images, committed);
+}
+
+Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const std::vector<PendingImage>& images,
+                             bool& committed) {
   committed = false;
   std::vector<Entry> entries;
   PX_RETURN_IF_ERROR(planEntries(directory, images, entries));
@@ -363,8 +384,16 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
     return Status::Ok();
   }
 
+  // One image at a time: made, summed, written, and let go before the next.
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const Status written = fs.writeFile(directory / entries[i].temporary, images[i].bytes, true);
+    Bytes storage;
+    std::span<const std::uint8_t> contents;
+    Status written = images[i].produce(storage, contents);
+    if (written.ok()) {
+      entries[i].size = contents.size();
+      entries[i].checksum = checksum(contents);
+      written = fs.writeFile(directory / entries[i].temporary, contents, true);
+    }
     if (!written.ok()) {
       discardTemporaries(fs, directory, entries, i + 1);
       return written.withContext("commit");

@@ -43,6 +43,12 @@ class CommitJournal {
   // failure only means that the next recover() finishes the renames.
   static Status commit(FileSystem& fs, const std::filesystem::path& directory, const std::vector<FileImage>& images,
                        bool& committed);
+  // The same with each image made only when its turn to be written comes,
+  // and released before the next one is made. A failure to make an image is
+  // handled as a failure to write it.
+  static Status commit(FileSystem& fs, const std::filesystem::path& directory, const std::vector<PendingImage>& images);
+  static Status commit(FileSystem& fs, const std::filesystem::path& directory,
+                       const std::vector<PendingImage>& images, bool& committed);
 
   // Finishes a commit that was cut short after its journal was complete, or
   // undoes one whose journal was not; does nothing when there is no journal.

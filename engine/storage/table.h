@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/format/code_page.h"
@@ -53,6 +54,9 @@ class Table {
   std::size_t recordCount() const { return data_.recordCount(); }
   // Frees the records (a writer that copied them keeps its own).
   void releaseRecords() { data_.releaseRecords(); }
+  // Hands the blob store over to a writer, which keeps the only copy from
+  // then on; blob values are then read through the store passed in.
+  std::optional<BlobFile> takeBlobFile() { return std::exchange(blobs_, std::nullopt); }
   const std::uint8_t* record(std::size_t i) const { return data_.record(i); }
 
   // The code page of the table's text: its header's, or the level-3 default.

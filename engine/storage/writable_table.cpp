@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <span>
 
 #include "engine/format/blob_format.h"
 #include "engine/format/block_format.h"
@@ -81,8 +83,8 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
     auto [it, added] = w->order_.insert(id);
     if (!added) return Status(rc::kKeyViolation, file + ": record " + std::to_string(id + 1) + " repeats a key");
   }
-  if (const BlobFile* blobs = w->table_->blobFile()) w->blobs_ = std::make_unique<BlobFile>(*blobs);
-  w->table_->releaseRecords();  // the records live in records_ from here on
+  if (std::optional<BlobFile> blobs = w->table_->takeBlobFile()) w->blobs_ = std::make_unique<BlobFile>(std::move(*blobs));
+  w->table_->releaseRecords();  // the records and blob values live here from now on
   out = std::move(w);
   return Status::Ok();
 }
@@ -309,6 +311,7 @@ void WritableTable::markCommitted() {
   // The files now hold the records; the headers and index baselines are
   // read back only when another commit needs them.
   stale_ = true;
+  committedRecords_ = order_.size();
   if (blobs_) blobs_->markSaved();
   inserted_ = updated_ = deleted_ = 0;
 }
@@ -316,11 +319,13 @@ void WritableTable::markCommitted() {
 Status WritableTable::reloadBase() {
   std::unique_ptr<Table> fresh;
   PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, fresh));
-  if (fresh->recordCount() != order_.size())
+  // Records may have changed since; the files must hold what that commit wrote.
+  if (fresh->recordCount() != committedRecords_)
     return Status(rc::kFileCorrupt, fresh->data().name() + ": the committed table holds " +
                                         std::to_string(fresh->recordCount()) + " records, " +
-                                        std::to_string(order_.size()) + " were written");
+                                        std::to_string(committedRecords_) + " were written");
   fresh->releaseRecords();
+  (void)fresh->takeBlobFile();  // blobs_ already holds what was committed
   table_ = std::move(fresh);
   stale_ = false;
   return Status::Ok();
@@ -332,84 +337,132 @@ std::uint8_t WritableTable::changeAmount() const {
   return d == 0 ? 1 : d;
 }
 
-Status WritableTable::buildImages(std::vector<FileImage>& images) {
+Status WritableTable::planImages(std::vector<PendingImage>& images) {
   if (!modified()) return Status::Ok();
   if (stale_) PX_RETURN_IF_ERROR(reloadBase());
   const TableHeader& h = header();
   const TableFamily& family = table_->family();
   const std::size_t size = h.recordSize;
-  const std::size_t count = order_.size();
-  const std::vector<RecordId> ids(order_.begin(), order_.end());
 
+  // What the images share; each image is made from the records themselves,
+  // which the packed .DB holds byte for byte in the same blocks.
+  struct Plan {
+    std::vector<RecordId> ids;
+    std::vector<BlockRun> runs;
+    std::uint8_t change = 0;
+    std::uint8_t primaryCounter = 0;
+  };
+  auto plan = std::make_shared<Plan>();
+  plan->ids.assign(order_.begin(), order_.end());
+  const std::size_t count = plan->ids.size();
   const std::size_t perBlock = block::capacity(h.blockSize, size);
   PX_RETURN_IF_ERROR(checkBlockLimit(count, perBlock, table_->data().name()));
-  const std::uint8_t d = changeAmount();
+  plan->runs = chainedRuns(count, perBlock);
+  plan->change = changeAmount();
+  const auto recordAt = [this, plan](std::size_t i) -> const std::uint8_t* { return records_[plan->ids[i]].data(); };
 
-  Bytes dbHeader = table_->data().rawHeader();
-  dbHeader[header::kChangeCount] = static_cast<std::uint8_t>(dbHeader[header::kChangeCount] + d);
-  // An auto-increment field's counter must stay at or above every value in the column.
-  for (const FieldDescriptor& f : h.fields) {
-    if (f.type != FieldType::AutoInc) continue;
-    std::uint32_t highest = le32(dbHeader.data() + header::kAutoInc);
-    for (RecordId id : ids)
-      if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
-        highest = std::max(highest, static_cast<std::uint32_t>(*v));
-    putLe32(dbHeader.data() + header::kAutoInc, highest);
-  }
-  std::vector<BlockRun> runs;
-  Bytes dbFile = packFile(dbHeader, count, size, h.blockSize, perBlock,
-                          [&](std::size_t i) { return records_[ids[i]].data(); }, runs);
-  // Records of the new file in order, where the indexes are built from.
-  const std::size_t headerSize = dbHeader.size();
-  const auto packed = [&](std::size_t i) -> const std::uint8_t* {
-    return dbFile.data() + headerSize + (i / perBlock) * h.blockSize + block::kHeaderSize + (i % perBlock) * size;
-  };
-
-  std::uint8_t primaryCounter = 0;
   if (const IndexTree* px = table_->primaryIndex()) {
-    TreeImage tree;
-    PX_RETURN_IF_ERROR(buildTree(leavesWith(packed, runs, px->keySize()), px->keySize(), px->header().blockSize,
-                                 px->name(), tree));
-    Bytes pxHeader = px->rawHeader();
-    primaryCounter = static_cast<std::uint8_t>(pxHeader[header::kIndexChangeCount] + d);
-    pxHeader[header::kIndexChangeCount] = primaryCounter;
-    images.push_back({*family.primaryIndex, assembleTreeFile(pxHeader, tree)});
+    plan->primaryCounter = static_cast<std::uint8_t>(px->rawHeader()[header::kIndexChangeCount] + plan->change);
+    images.push_back({*family.primaryIndex, [px, plan, recordAt](Bytes& storage, std::span<const std::uint8_t>& contents) {
+                        TreeImage tree;
+                        PX_RETURN_IF_ERROR(buildTree(leavesWith(recordAt, plan->runs, px->keySize()), px->keySize(),
+                                                     px->header().blockSize, px->name(), tree));
+                        Bytes pxHeader = px->rawHeader();
+                        pxHeader[header::kIndexChangeCount] = plan->primaryCounter;
+                        storage = assembleTreeFile(pxHeader, tree);
+                        contents = storage;
+                        return Status::Ok();
+                      }});
   }
 
   for (const SecondaryIndex& index : table_->secondaryIndexes()) {
     const TableHeader& xh = index.data.header();
     // Non-maintained indexes are rebuilt by their user before use; they stay as they are.
     if (!xh.isMaintainedSecondary() || !index.tree) continue;
-    SecondaryLayout layout;
-    PX_RETURN_IF_ERROR(SecondaryLayout::describe(h, xh, index.data.name(), *collation_, layout));
-    const Bytes entries = buildSecondaryRecords(layout, h, packed, runs);
-    const bool changed = index.data.recordCount() * xh.recordSize != entries.size() ||
-                         (!entries.empty() && std::memcmp(index.data.record(0), entries.data(), entries.size()) != 0);
+    // The .X records, made with the .X image and kept for the .Y image that follows it.
+    struct Entries {
+      SecondaryLayout layout;
+      Bytes records;
+      std::vector<BlockRun> runs;
+      bool changed = false;
+    };
+    auto entries = std::make_shared<Entries>();
+    PX_RETURN_IF_ERROR(SecondaryLayout::describe(h, xh, index.data.name(), *collation_, entries->layout));
     const std::size_t xPerBlock = block::capacity(xh.blockSize, xh.recordSize);
     PX_RETURN_IF_ERROR(checkBlockLimit(count, xPerBlock, index.data.name()));
-    Bytes xHeader = index.data.rawHeader();
-    if (h.isKeyed()) xHeader[header::kLinkByte] = primaryCounter;
-    if (changed) xHeader[header::kChangeCount] = static_cast<std::uint8_t>(xHeader[header::kChangeCount] + d);
-    std::vector<BlockRun> xRuns;
-    const std::size_t xSize = xh.recordSize;
-    Bytes xFile = packFile(xHeader, count, xSize, xh.blockSize, xPerBlock,
-                           [&](std::size_t i) { return entries.data() + i * xSize; }, xRuns);
-
+    const bool keyed = h.isKeyed();
+    images.push_back({index.files.dataFile, [&index, &h, &xh, keyed, xPerBlock, plan, entries, recordAt](
+                                                Bytes& storage, std::span<const std::uint8_t>& contents) {
+                        entries->records = buildSecondaryRecords(entries->layout, h, recordAt, plan->runs);
+                        const Bytes& built = entries->records;
+                        entries->changed =
+                            index.data.recordCount() * xh.recordSize != built.size() ||
+                            (!built.empty() && std::memcmp(index.data.record(0), built.data(), built.size()) != 0);
+                        Bytes xHeader = index.data.rawHeader();
+                        if (keyed) xHeader[header::kLinkByte] = plan->primaryCounter;
+                        if (entries->changed)
+                          xHeader[header::kChangeCount] = static_cast<std::uint8_t>(xHeader[header::kChangeCount] + plan->change);
+                        const std::size_t xSize = xh.recordSize;
+                        storage = packFile(xHeader, plan->ids.size(), xSize, xh.blockSize, xPerBlock,
+                                           [&](std::size_t i) { return built.data() + i * xSize; }, entries->runs);
+                        contents = storage;
+                        return Status::Ok();
+                      }});
     const IndexTree& y = *index.tree;
-    TreeImage tree;
-    PX_RETURN_IF_ERROR(buildTree(leavesFor(entries.data(), xSize, xRuns, y.keySize()), y.keySize(),
-                                 y.header().blockSize, y.name(), tree));
-    Bytes yHeader = y.rawHeader();
-    if (changed) yHeader[header::kIndexChangeCount] = static_cast<std::uint8_t>(yHeader[header::kIndexChangeCount] + d);
-    images.push_back({index.files.dataFile, std::move(xFile)});
-    images.push_back({*index.files.treeFile, assembleTreeFile(yHeader, tree)});
+    images.push_back({*index.files.treeFile, [&y, &xh, plan, entries](Bytes& storage, std::span<const std::uint8_t>& contents) {
+                        TreeImage tree;
+                        PX_RETURN_IF_ERROR(buildTree(leavesFor(entries->records.data(), xh.recordSize, entries->runs,
+                                                               y.keySize()),
+                                                     y.keySize(), y.header().blockSize, y.name(), tree));
+                        Bytes yHeader = y.rawHeader();
+                        if (entries->changed)
+                          yHeader[header::kIndexChangeCount] =
+                              static_cast<std::uint8_t>(yHeader[header::kIndexChangeCount] + plan->change);
+                        Bytes().swap(entries->records);
+                        storage = assembleTreeFile(yHeader, tree);
+                        contents = storage;
+                        return Status::Ok();
+                      }});
   }
 
-  images.push_back({family.dataFile, std::move(dbFile)});
+  images.push_back({family.dataFile, [this, &h, perBlock, plan, recordAt](Bytes& storage,
+                                                                         std::span<const std::uint8_t>& contents) {
+                      Bytes dbHeader = table_->data().rawHeader();
+                      dbHeader[header::kChangeCount] = static_cast<std::uint8_t>(dbHeader[header::kChangeCount] + plan->change);
+                      // An auto-increment field's counter must stay at or above every value in the column.
+                      for (const FieldDescriptor& f : h.fields) {
+                        if (f.type != FieldType::AutoInc) continue;
+                        std::uint32_t highest = le32(dbHeader.data() + header::kAutoInc);
+                        for (RecordId id : plan->ids)
+                          if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
+                            highest = std::max(highest, static_cast<std::uint32_t>(*v));
+                        putLe32(dbHeader.data() + header::kAutoInc, highest);
+                      }
+                      std::vector<BlockRun> runs;
+                      storage = packFile(dbHeader, plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
+                      contents = storage;
+                      return Status::Ok();
+                    }});
   if (blobs_ && blobs_->modified()) {
-    const std::filesystem::path path =
-        family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
-    images.push_back({path, blobs_->bytes()});
+    const std::filesystem::path path = family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
+    // The store is written as it stands in memory, without a copy.
+    images.push_back({path, [this](Bytes&, std::span<const std::uint8_t>& contents) {
+                        contents = blobs_->bytes();
+                        return Status::Ok();
+                      }});
+  }
+  return Status::Ok();
+}
+
+Status WritableTable::buildImages(std::vector<FileImage>& images) {
+  std::vector<PendingImage> pending;
+  PX_RETURN_IF_ERROR(planImages(pending));
+  for (PendingImage& image : pending) {
+    Bytes storage;
+    std::span<const std::uint8_t> contents;
+    PX_RETURN_IF_ERROR(image.produce(storage, contents));
+    if (contents.data() != storage.data() || contents.size() != storage.size()) storage.assign(contents.begin(), contents.end());
+    images.push_back({std::move(image.path), std::move(storage)});
   }
   return Status::Ok();
 }

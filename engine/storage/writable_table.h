@@ -1,10 +1,11 @@
 // A table opened for change. Its records live in memory in key order (insertion
 // order for unkeyed tables); inserts, updates that move a record to its new key
-// place, and deletions change only memory. buildImages() then produces the new
-// contents of every family file: the .DB packed in fresh blocks, the .PX and
-// every maintained .X/.Y rebuilt from the records, the .MB with its new values,
-// and the change counters moved on as the original engine's staleness check
-// expects (paradox-format.md sections 7.2 and 11.2).
+// place, and deletions change only memory. planImages() then produces the new
+// contents of every family file, one at a time as a commit writes them: the
+// .DB packed in fresh blocks, the .PX and every maintained .X/.Y rebuilt from
+// the records, the .MB with its new values, and the change counters moved on
+// as the original engine's staleness check expects (paradox-format.md
+// sections 7.2 and 11.2).
 // Not thread-safe; one writer per table.
 #pragma once
 
@@ -93,7 +94,11 @@ class WritableTable {
 
   bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
 
-  // The new contents of every family file that the changes touch.
+  // The new contents of every family file that the changes touch, each made
+  // only when a commit comes to write it, so that one file image at a time
+  // is in memory. The table must stay unchanged until that commit returns.
+  Status planImages(std::vector<PendingImage>& images);
+  // The same, all made at once.
   Status buildImages(std::vector<FileImage>& images);
 
  private:
@@ -118,6 +123,7 @@ class WritableTable {
   std::filesystem::path directory_;
   std::string name_;
   bool stale_ = false;  // committed since the base was read
+  std::size_t committedRecords_ = 0;  // how many records the last commit wrote
   Status reloadBase();   // a private copy that takes the session's new values
   std::size_t inserted_ = 0, updated_ = 0, deleted_ = 0;
 };

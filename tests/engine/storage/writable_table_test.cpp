@@ -201,6 +201,41 @@ TEST(WritableTable, BlobsWrittenAndReplacedReadBackAcrossTables) {
   EXPECT_EQ(std::memcmp(g->record(1) + g->fields()[1].offset, stored.data() + 8, 16), 0);
 }
 
+TEST(WritableTable, ASecondCommitAfterInsertsKeepsTheBlobValuesOfTheFirst) {
+  test::TempDir dir;
+  dir.copySet("set01");
+  auto memo = openWritable(dir.path(), "memo");
+  const auto firstId = memo->orderedIds().front();
+  Bytes rec(memo->record(firstId), memo->record(firstId) + memo->header().recordSize);
+  const std::string first(5000, 'a'), second(7000, 'b'), third(4000, 'c');
+  ASSERT_TRUE(memo->setValue(rec, 1, first).ok());
+  ASSERT_TRUE(memo->update(firstId, rec).ok());
+  std::vector<FileImage> images;
+  ASSERT_TRUE(memo->buildImages(images).ok());
+  writeImages(images);
+  memo->markCommitted();
+
+  // After the commit the table still reads the stored value from its own
+  // store, and a second commit starts from what the first one wrote.
+  Value value;
+  ASSERT_TRUE(memo->readValue(memo->record(firstId), 1, value).ok());
+  EXPECT_EQ(std::get<std::string>(value), first);
+  Bytes added = memo->blankRecord();
+  ASSERT_TRUE(memo->setValue(added, 0, std::int32_t{500}).ok());
+  ASSERT_TRUE(memo->setValue(added, 1, second).ok());
+  ASSERT_TRUE(memo->insert(added).ok());
+  ASSERT_TRUE(memo->setValue(rec, 1, third).ok());
+  ASSERT_TRUE(memo->update(firstId, rec).ok());
+  images.clear();
+  ASSERT_TRUE(memo->buildImages(images).ok());
+  writeImages(images);
+
+  auto m = reopen(dir.path(), "memo");
+  ASSERT_EQ(m->recordCount(), 3u);
+  EXPECT_EQ(text(*m, 0, 1), third);
+  EXPECT_EQ(text(*m, 2, 1), second);
+}
+
 TEST(WritableTable, UnkeyedTableKeepsInsertionOrder) {
   test::TempDir dir;
   dir.copySet("set02");
