@@ -1,17 +1,24 @@
-// mergetool-cli --old DIR [--yes]: the merge without a window, for
+// mergetool-cli --old DIR [--yes | --check]: the merge without a window, for
 // administrators, scripts and machines without a display. It builds the same
 // two database modules and batch appends as the window, checks the old
 // database as the window's directory handler does, asks for the backup
-// confirmation on the terminal, runs the merge procedure and reports.
+// confirmation on the terminal, runs the merge procedure and reports, with
+// the dry run's report of what it found beforehand. With --check it only
+// prints that report and changes nothing.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
+#include "app/merge_check.h"
 #include "app/merge_procedure.h"
 #include "app/old_database.h"
 #include "app/terminal_dialogs.h"
+#include "engine/access/database_name.h"
+#include "engine/access/engine_config.h"
 #include "engine/io/fault_injecting_file_system.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
@@ -26,13 +33,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mergetool-cli --old DIR [--yes]\n"
+    "usage: mergetool-cli --old DIR [--yes | --check]\n"
     "  Merges the old database in DIR into the active database (alias winvelda5).\n"
-    "  --yes   do not ask for the confirmation that backup copies exist\n";
+    "  --yes    do not ask for the confirmation that backup copies exist\n"
+    "  --check  only report what a merge would do, change nothing; exit status\n"
+    "           0: it would go through cleanly, 1: with warnings, 2: it would fail\n";
 
 struct Options {
   std::string oldDirectory;
   bool yes = false;
+  bool check = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
@@ -46,6 +56,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       options.oldDirectory = argv[++i];
     } else if (arg == "--yes") {
       options.yes = true;
+    } else if (arg == "--check") {
+      options.check = true;
     } else {
       error = "unknown argument: " + arg;
       return false;
@@ -53,6 +65,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
   }
   if (options.oldDirectory.empty()) {
     error = "--old DIR is required";
+    return false;
+  }
+  if (options.check && options.yes) {
+    error = "--check and --yes exclude each other";
     return false;
   }
   return true;
@@ -95,10 +111,55 @@ MergeProgress TerminalProgress() {
   return progress;
 }
 
+// The dry run's report when the databases could not be opened: what made
+// them fail, and whether another program has them in use.
+int ReportUnopened(MergeCheckReport& report, const std::string& failure) {
+  if (!failure.empty()) report.Add(CheckSeverity::Error, CheckTopic::OpenFailed, failure);
+  CheckDatabasesInUse(report);
+  std::cout << FormatCheckReport(report);
+  return report.ExitStatus();
+}
+
+// The directories of both databases as the engine will find them; a path
+// stays empty when the configuration does not give it.
+MergeCheckReport DirectoriesOf(const Options& options) {
+  MergeCheckReport report;
+  px::EngineConfig config;
+  std::filesystem::path active;
+  if (px::EngineConfig::load(config).ok() && config.resolveAlias("winvelda5", active).ok()) {
+    report.activeDirectory = active;
+  }
+  report.oldDirectory = px::directoryFromName(options.oldDirectory + "\\");
+  return report;
+}
+
+// The forecast a merge prints once it is done; the merge goes on without it
+// when the tables cannot be read for it.
+std::optional<MergeCheckReport> Forecast(const MergeTables& tables) {
+  try {
+    return CheckMerge(tables);
+  } catch (const std::exception& e) {
+    std::cerr << "Prüfung nicht möglich: " << ExceptionDisplayText(e.what()) << '\n';
+    return std::nullopt;
+  }
+}
+
 int Run(const Options& options, TTerminalDialogs& dialogs) {
+  if (options.check) {
+    // Opening a database that holds a commit cut short would finish it.
+    MergeCheckReport unopened = DirectoriesOf(options);
+    CheckUnfinishedCommits(unopened);
+    if (!unopened.findings.empty()) return ReportUnopened(unopened, "");
+  }
   Application.CreateForm(dmRA5old);
   Application.CreateForm(dmRA5);
-  if (dialogs.errorsShown > 0) return 1;  // a view of the active database did not open
+  if (dialogs.errorsShown > 0) {  // a view of the active database did not open
+    if (options.check) {
+      MergeCheckReport unopened = DirectoriesOf(options);
+      return ReportUnopened(unopened, "Die aktive Datenbank ließ sich nicht öffnen.");
+    }
+    return 1;
+  }
 
   TBatchMove* moves[3];
   TTable* sources[3] = {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData};
@@ -118,17 +179,27 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
     OpenOldDatabase(*dmRA5old);
     CheckOldKeys(*dmRA5old);
   } catch (const std::exception& e) {
-    std::cerr << kOldDataMessage << '\n' << "(" << e.what() << ")\n";
     CloseOldDatabase(*dmRA5old);
+    if (options.check) {
+      MergeCheckReport unopened = DirectoriesOf(options);
+      return ReportUnopened(unopened, std::string(kOldDataMessage) + " (" + e.what() + ")");
+    }
+    std::cerr << kOldDataMessage << '\n' << "(" << e.what() << ")\n";
     return 1;
   }
 
   const MergeTables tables = MergeTablesOf(*dmRA5, *dmRA5old, moves[0], moves[1], moves[2]);
+  if (options.check) {
+    const MergeCheckReport report = CheckMerge(tables);
+    std::cout << FormatCheckReport(report);
+    return report.ExitStatus();
+  }
   PrintCounters("Zähler vorher", ReadCounters(tables));
   if (!options.yes && !Confirmed()) {
     std::cerr << "Keine Zustimmung: nichts geändert.\n";
     return 1;
   }
+  const std::optional<MergeCheckReport> forecast = Forecast(tables);
   const MergeReport report = RunMerge(tables, TerminalProgress());
   PrintCounters("Zähler nachher", report.after);
   std::cout << "Angefügt: " << report.patients.moved << " Patienten, " << report.sessions.moved << " Messreihen, "
@@ -138,6 +209,7 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
     for (std::size_t at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n", at)) message.erase(at, 1);
     std::cout << message << '\n';
   }
+  if (forecast) std::cout << '\n' << FormatCheckReport(*forecast, "Prüfung vor dem Zusammenführen:") << '\n';
   std::cout << "Fertig.\n";
   return 0;
 }
@@ -197,21 +269,23 @@ int main(int argc, char** argv) {
   TTerminalDialogs dialogs;
   TDialogsScope scope(dialogs);
   Application.SetExeName(argv[0]);
-  int status = 1;
+  // A dry run that cannot finish cannot vouch for the merge.
+  const int failed = options.check ? 2 : 1;
+  int status = failed;
   try {
     status = Run(options, dialogs);
   } catch (const EAbort&) {
-    status = 1;
+    status = failed;
   } catch (const std::exception& e) {
     std::cerr << ExceptionDisplayText(e.what()) << '\n';
-    status = 1;
+    status = failed;
   }
   try {
     Application.Shutdown();
     EndDefaultSession();
   } catch (const std::exception& e) {
     std::cerr << ExceptionDisplayText(e.what()) << '\n';
-    status = 1;
+    status = failed;
   }
   if (plan.active) {
     std::cerr << "write operations: " << faults.operations() << (faults.dead() ? " (died)" : "") << '\n';
