@@ -66,3 +66,7 @@ void TDatabase::FlushChanges() {
   if (handle_ == nullptr) return;
   binding::Check(handle_->flush());
 }
+
+void TDatabase::DiscardChanges() {
+  if (handle_ != nullptr) handle_->discardChanges();
+}

@@ -61,6 +61,10 @@ class TDatabase : public TComponent {
 
   // Commits the engine database's changes to its files.
   void FlushChanges();
+  // Gives up the changes not yet committed, when writing half of them would
+  // be worse than none: nothing more of this database is written, also not
+  // when it closes.
+  void DiscardChanges();
 
  private:
   friend class TSession;

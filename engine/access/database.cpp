@@ -81,12 +81,16 @@ bool Database::hasChanges() const {
 }
 
 Status Database::flush() {
-  // Each image is made as the commit writes it, so memory holds one at a time.
-  std::vector<PendingImage> images;
+  if (discarded_) {
+    if (!hasChanges()) return Status::Ok();
+    return Status(rc::kTableReadOnly,
+                  directory_.string() + ": the changes were given up after a failed write; nothing more is written");
+  }
+  std::vector<FileImage> images;
   std::vector<WritableTable*> changed;
   for (auto& entry : tables_) {
     if (!entry.second->modified()) continue;
-    PX_RETURN_IF_ERROR(entry.second->planImages(images));
+    PX_RETURN_IF_ERROR(entry.second->buildImages(images));
     changed.push_back(entry.second.get());
   }
   if (images.empty()) return Status::Ok();
@@ -101,7 +105,7 @@ Status Database::flush() {
 }
 
 Status Database::close() {
-  Status s = flush();
+  Status s = discarded_ ? Status::Ok() : flush();
   locks_.clear();
   fileLocks_.clear();
   tables_.clear();

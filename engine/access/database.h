@@ -38,6 +38,12 @@ class Database {
   // Flushes and forgets the tables. REQUIRES: no cursor of this database is left.
   Status close();
   bool hasChanges() const;
+  // Gives up the changes not yet flushed, for a caller whose work failed half
+  // way: the files keep what the last flush wrote, close() writes nothing, and
+  // a flush() with changes fails with rc::kTableReadOnly. Cursors go on
+  // reading the changed records until they close.
+  void discardChanges() { discarded_ = true; }
+  bool changesDiscarded() const { return discarded_; }
 
   // Record locks, one holder per record.
   bool lockedByOther(const WritableTable* table, WritableTable::RecordId id, const Cursor* cursor) const;
@@ -65,6 +71,7 @@ class Database {
   Status lockFamily(const WritableTable& table);
   std::map<std::pair<const WritableTable*, WritableTable::RecordId>, const Cursor*> locks_;
   int cursors_ = 0;
+  bool discarded_ = false;
 };
 
 }  // namespace px
