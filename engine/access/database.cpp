@@ -86,11 +86,12 @@ Status Database::flush() {
     return Status(rc::kTableReadOnly,
                   directory_.string() + ": the changes were given up after a failed write; nothing more is written");
   }
-  std::vector<FileImage> images;
+  // Each image is made as the commit writes it, so memory holds one at a time.
+  std::vector<PendingImage> images;
   std::vector<WritableTable*> changed;
   for (auto& entry : tables_) {
     if (!entry.second->modified()) continue;
-    PX_RETURN_IF_ERROR(entry.second->buildImages(images));
+    PX_RETURN_IF_ERROR(entry.second->planImages(images));
     changed.push_back(entry.second.get());
   }
   if (images.empty()) return Status::Ok();
