@@ -39,11 +39,13 @@ bool Cursor::aboveRange(RecordId id) const { return high_ && compareRange(id, *h
 
 void Cursor::moveToBegin() {
   releaseLock();
+  forgetPassed();
   place_ = Place::BeforeFirst;
 }
 
 void Cursor::moveToEnd() {
   releaseLock();
+  forgetPassed();
   place_ = Place::AfterLast;
 }
 
@@ -60,6 +62,7 @@ RecordOrdering::Set::const_iterator Cursor::locate() const {
 
 Status Cursor::next(Bytes& record) {
   releaseLock();
+  forgetPassed();
   const auto& ids = ordering_->ids();
   RecordOrdering::Set::const_iterator it;
   if (place_ == Place::AfterLast) return Status(rc::kAtEnd, "at end of table");
@@ -102,14 +105,29 @@ Status Cursor::prior(Bytes& record) {
   } else {
     it = locate();  // the record itself, or the one after the gap: step back from either
   }
+  const bool jump = passed_.known && passed_.changes == table_->changeCount();
+  passed_.known = false;
+  bool passing = false;
+  RecordOrdering::Set::const_iterator top, bottom;
   while (it != ids.begin()) {
     --it;
+    if (jump && it == passed_.top) {
+      // Records known to be passed over: on from the lowest of them.
+      if (!passing) top = it;
+      passing = true;
+      it = bottom = passed_.bottom;
+      continue;
+    }
     if (belowRange(*it)) break;
     if (!aboveRange(*it) && admits(*it)) {
+      if (passing) passed_ = PassedRun{true, top, bottom, table_->changeCount()};
       standOn(*it);
       record = snapshot_;
       return Status::Ok();
     }
+    if (!passing) top = it;
+    passing = true;
+    bottom = it;
   }
   place_ = Place::BeforeFirst;
   return Status(rc::kAtBeginning, "at beginning of table");
@@ -139,15 +157,22 @@ Status Cursor::modify(const Bytes& record) {
   PX_RETURN_IF_ERROR(current(ignored));
   if (database_->lockedByOther(table_, id_, this))
     return Status(rc::kRecordLocked, table_->table().data().name() + ": the record is locked by another user");
+  const std::uint64_t before = table_->changeCount();
   PX_RETURN_IF_ERROR(table_->update(id_, record));
   database_->unlock(table_, id_, this);
   standOn(id_);
+  // The records passed over stay as they were when this was the only change
+  // since: the record is none of them (the last prior() stood on it after
+  // passing them). Should it land among them, the cursor stands below their
+  // top, and a prior() from there never meets the top to jump from it.
+  if (passed_.known && passed_.changes == before) passed_.changes = table_->changeCount();
   return Status::Ok();
 }
 
 Status Cursor::insert(const Bytes& record) {
   if (options_.readOnly) return refuseChange();
   releaseLock();
+  forgetPassed();
   RecordId id = 0;
   PX_RETURN_IF_ERROR(table_->insert(record, &id));
   standOn(id);
@@ -161,6 +186,7 @@ Status Cursor::removeCurrent() {
   if (database_->lockedByOther(table_, id_, this))
     return Status(rc::kRecordLocked, table_->table().data().name() + ": the record is locked by another user");
   database_->unlock(table_, id_, this);
+  forgetPassed();
   return table_->remove(id_);  // the cursor keeps its place between the neighbours
 }
 
@@ -179,16 +205,19 @@ Status Cursor::gotoBookmark(const Bookmark& mark) {
   if (!exists(mark.id))
     return Status(rc::kRecordNotFound, table_->table().data().name() + ": the marked record no longer exists");
   releaseLock();
+  forgetPassed();
   standOn(mark.id);
   return Status::Ok();
 }
 
 int Cursor::addFilter(Filter filter) {
+  forgetPassed();
   filters_.push_back({nextHandle_, std::move(filter), false});
   return nextHandle_++;
 }
 
 Status Cursor::activateFilter(int handle, bool active) {
+  forgetPassed();
   for (FilterEntry& f : filters_) {
     if (f.handle == handle) {
       f.active = active;
@@ -199,6 +228,7 @@ Status Cursor::activateFilter(int handle, bool active) {
 }
 
 Status Cursor::dropFilter(int handle) {
+  forgetPassed();
   auto it = std::find_if(filters_.begin(), filters_.end(), [&](const FilterEntry& f) { return f.handle == handle; });
   if (it == filters_.end()) return Status(rc::kInvalidParameter, "no filter " + std::to_string(handle) + " on this cursor");
   filters_.erase(it);
@@ -212,6 +242,7 @@ Status Cursor::setRange(const Bytes& low, const Bytes& high, std::size_t fields)
                                              std::to_string(parts.size()) + " key fields");
   if (low.size() != recordSize() || high.size() != recordSize())
     return Status(rc::kInvalidParameter, "range key buffers of the wrong size");
+  forgetPassed();
   rangeOrder_ = ordering_->order().prefix(fields);
   low_ = low;
   high_ = high;
@@ -220,6 +251,7 @@ Status Cursor::setRange(const Bytes& low, const Bytes& high, std::size_t fields)
 }
 
 void Cursor::resetRange() {
+  forgetPassed();
   low_.reset();
   high_.reset();
   place_ = Place::BeforeFirst;

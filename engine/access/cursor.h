@@ -90,6 +90,21 @@ class Cursor {
   WritableTable* table_;
   RecordOrdering* ordering_;
   CursorOptions options_;
+  // The records that the last prior() stepped over without stopping at any
+  // (filtered out or above the range): `top` down to `bottom`, next to each
+  // other in the order. A walk that raises each key it visits puts every
+  // record above them, so the next prior() would step over them all again;
+  // it jumps over them instead while they are known unchanged, that is while
+  // the table's change count shows no change since but this cursor's modify
+  // of its own record.
+  struct PassedRun {
+    bool known = false;
+    RecordOrdering::Set::const_iterator top, bottom;
+    std::uint64_t changes = 0;
+  };
+  void forgetPassed() { passed_.known = false; }
+  PassedRun passed_;
+
   Place place_ = Place::BeforeFirst;
   RecordId id_ = 0;
   Bytes snapshot_;  // the current record as last seen, to find the place when it is gone

@@ -93,6 +93,9 @@ class WritableTable {
   void markCommitted();
 
   bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
+  // Moves on with every insert, update and removal, also a refused one: equal
+  // counts mean that no record changed or moved in between.
+  std::uint64_t changeCount() const { return changes_; }
 
   // The new contents of every family file that the changes touch, each made
   // only when a commit comes to write it, so that one file image at a time
@@ -126,6 +129,7 @@ class WritableTable {
   std::size_t committedRecords_ = 0;  // how many records the last commit wrote
   Status reloadBase();   // a private copy that takes the session's new values
   std::size_t inserted_ = 0, updated_ = 0, deleted_ = 0;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace px
