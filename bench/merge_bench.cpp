@@ -1,0 +1,353 @@
+// The whole merge at practice scale: generates an active database of 10,000
+// patients, 30,000 series and 100,000 measurements and an old one of 2,000,
+// 6,000 and 20,000 (times --scale), merges them through the two database
+// modules and the merge procedure, and prints the time of each phase, peak
+// memory against the size of the tables, and the ratio to a plain copy of
+// both directories made in the same run. Then the same at half size, and how
+// the cost grew between the two.
+//   bench_merge [--quick] [--scale F] [--repeat N] [--keep]
+// Each size gets --repeat rounds (3) of a plain copy, the merge of that copy
+// and a copy of the result, and the round with the median ratio is shown. --quick runs one round
+// at 1/20 scale (the smoke test); --keep leaves the databases in place.
+// Each merge and each copy runs in a child process of its own, so that its
+// peak memory is its own and the modules start from nothing.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/merge_procedure.h"
+#include "app/old_database.h"
+#include "bench/bench_support.h"
+#include "bench/timed_file_system.h"
+#include "database/dm_ra5.h"
+#include "database/dm_ra5old.h"
+#include "framework/core/application.h"
+#include "framework/core/recording_dialogs.h"
+#include "tableaccess/batch_move.h"
+#include "tableaccess/engine_binding.h"
+#include "tableaccess/session.h"
+#include "tableaccess/table.h"
+
+namespace fs = std::filesystem;
+using bench::Clock;
+using bench::seconds;
+
+namespace {
+
+// What one merge child reports back through its pipe.
+struct MergeFigures {
+  double open = 0;       // creating the modules (the active views open) and opening the old views
+  double scan = 0;       // from the start of the merge to the first renumbering
+  double patients = 0, sessions = 0, data = 0;
+  double append = 0;
+  double write = 0;      // both databases written
+  double close = 0;      // modules destroyed, session ended
+  double total = 0;
+  double reading = 0, writing = 0, replacing = 0;  // of the total, in the file system
+  MergeReport::Append moved[3];
+  long renumbered[3] = {0, 0, 0};
+  int failed = 0;        // 1: the merge threw; 2: a module showed an error
+  char message[240] = {};
+};
+
+struct Run {
+  double scale = 1;
+  fs::path root, active, old;
+  std::uintmax_t activeBytes = 0, oldBytes = 0, touchedBytes = 0;
+  MergeFigures merge;
+  double copy = 0, copyAfter = 0;
+  long peakKiB = 0;
+};
+
+std::uintmax_t directoryBytes(const fs::path& dir) {
+  std::uintmax_t total = 0;
+  for (const auto& e : fs::directory_iterator(dir)) total += e.file_size();
+  return total;
+}
+
+// The files of the tables the merge opens for change: patients, series,
+// measurements on both sides and the counter table.
+std::uintmax_t touchedBytes(const fs::path& dir) {
+  std::uintmax_t total = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    std::string stem = e.path().stem().string();
+    for (char& c : stem) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (stem == "patient" || stem == "session" || stem == "data" || stem == "index") total += e.file_size();
+  }
+  return total;
+}
+
+void makeSample(const fs::path& dir, long patients, long firstKey, int seed) {
+  // 3 series per patient, 10/3 measurements per series: 10,000 / 30,000 / 100,000 at full size.
+  const std::string command = std::string(PX_MAKESAMPLE) + " '" + dir.string() + "' --patients " +
+                              std::to_string(patients) + " --series-per-patient 3 --measurements-per-series 3.3333333" +
+                              " --first-key " + std::to_string(firstKey) + " --seed " + std::to_string(seed) +
+                              " > /dev/null";
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "makesample failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+// Runs `work` in a child; returns the child's peak resident memory in KiB.
+template <typename Work>
+long inChild(Work work) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    std::perror("fork");
+    std::exit(1);
+  }
+  if (pid == 0) {
+    work();
+    std::fflush(stdout);
+    ::_exit(0);
+  }
+  int status = 0;
+  rusage usage{};
+  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "child process failed\n");
+    std::exit(1);
+  }
+  return usage.ru_maxrss;
+}
+
+template <typename T>
+void writeAll(int fd, const T& value) {
+  if (::write(fd, &value, sizeof value) != static_cast<ssize_t>(sizeof value)) ::_exit(3);
+}
+template <typename T>
+bool readAll(int fd, T& value) {
+  return ::read(fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+}
+
+// The merge as the command line runs it, in this process.
+MergeFigures mergeHere(const Run& run) {
+  MergeFigures f;
+  const fs::path config = run.root / "pxengine.conf";
+  std::ofstream(config) << "[aliases]\nwinvelda5 = " << run.active.string() << "\n";
+  ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+  TRecordingDialogs dialogs;
+  TDialogsScope scope(dialogs);
+  bench::TimedFileSystem files;
+  binding::UseFileSystem(files);
+
+  const auto start = Clock::now();
+  try {
+    Application.CreateForm(dmRA5old);
+    Application.CreateForm(dmRA5);
+    if (!dialogs.shown.empty()) {
+      f.failed = 2;
+      std::snprintf(f.message, sizeof f.message, "%s", dialogs.shown.front().text.c_str());
+      return f;
+    }
+    TBatchMove* moves[3];
+    TTable* sources[3] = {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData};
+    TTable* destinations[3] = {dmRA5->dPatient, dmRA5->dSession, dmRA5->dData};
+    const char* names[3] = {"BatchMovePat", "BatchMoveSes", "BatchMoveDat"};
+    for (int i = 0; i < 3; ++i) {
+      moves[i] = new TBatchMove(&Application);
+      moves[i]->SetName(names[i]);
+      moves[i]->SetSource(sources[i]);
+      moves[i]->SetDestination(destinations[i]);
+      moves[i]->SetAbortOnKeyViol(false);
+      moves[i]->SetAbortOnProblem(false);
+    }
+    BindOldDatabase(*dmRA5old, run.old.string());
+    OpenOldDatabase(*dmRA5old);
+    CheckOldKeys(*dmRA5old);
+    f.open = seconds(start);
+
+    // Each phase lasts until the next one starts; the last until the merge returns.
+    Clock::time_point mark = Clock::now();
+    double* current = &f.scan;
+    MergeProgress progress;
+    progress.phaseStarted = [&](MergePhase phase) {
+      *current = seconds(mark);
+      mark = Clock::now();
+      switch (phase) {
+        case MergePhase::Patients: current = &f.patients; break;
+        case MergePhase::Sessions: current = &f.sessions; break;
+        case MergePhase::Data: current = &f.data; break;
+        case MergePhase::Appending: current = &f.append; break;
+        case MergePhase::Writing: current = &f.write; break;
+      }
+    };
+    const MergeReport report = RunMerge(MergeTablesOf(*dmRA5, *dmRA5old, moves[0], moves[1], moves[2]), progress);
+    *current = seconds(mark);
+    f.moved[0] = report.patients;
+    f.moved[1] = report.sessions;
+    f.moved[2] = report.data;
+    f.renumbered[0] = static_cast<long>(report.renumberedPatients);
+    f.renumbered[1] = static_cast<long>(report.renumberedSessions);
+    f.renumbered[2] = static_cast<long>(report.renumberedData);
+
+    const auto closing = Clock::now();
+    Application.Shutdown();
+    EndDefaultSession();
+    f.close = seconds(closing);
+  } catch (const std::exception& e) {
+    f.failed = 1;
+    std::snprintf(f.message, sizeof f.message, "%s", e.what());
+  }
+  f.total = seconds(start);
+  f.reading = files.reading;
+  f.writing = files.writing;
+  f.replacing = files.replacing;
+  return f;
+}
+
+// One size: the databases made once, then `repeat` rounds of a plain copy of
+// both directories (which gives each round fresh files to merge), the merge
+// of that copy, and a plain copy of the merged directories.
+std::vector<Run> measure(const fs::path& base, double scale, int repeat) {
+  const fs::path root = base / ("scale-" + std::to_string(scale));
+  const fs::path made = root / "made";
+  fs::remove_all(root);
+  // Setup, not timed. The active keys start above the old key range.
+  makeSample(made / "aktiv", std::lround(10000 * scale), 1000000, 11);
+  makeSample(made / "alt", std::lround(2000 * scale), 1, 12);
+  // What makesample left to write back would otherwise be written during the measurements.
+  ::sync();
+
+  std::vector<Run> rounds;
+  for (int i = 0; i < repeat; ++i) {
+    Run run;
+    run.scale = scale;
+    run.root = root / "work";
+    run.active = run.root / "aktiv";
+    run.old = run.root / "alt";
+    fs::remove_all(run.root);
+    ::sync();
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) std::exit(1);
+    inChild([&] {
+      const double copy = bench::plainCopy(made / "aktiv", run.active) + bench::plainCopy(made / "alt", run.old);
+      writeAll(pipeEnds[1], copy);
+    });
+    if (!readAll(pipeEnds[0], run.copy)) std::exit(1);
+    run.activeBytes = directoryBytes(run.active);
+    run.oldBytes = directoryBytes(run.old);
+    run.touchedBytes = touchedBytes(run.active) + touchedBytes(run.old);
+    run.peakKiB = inChild([&] { writeAll(pipeEnds[1], mergeHere(run)); });
+    if (!readAll(pipeEnds[0], run.merge)) std::exit(1);
+    // The merged directories copied as well: the disk may be faster or
+    // slower after the merge's writes than before them.
+    inChild([&] {
+      const double copy =
+          bench::plainCopy(run.active, root / "after" / "aktiv") + bench::plainCopy(run.old, root / "after" / "alt");
+      writeAll(pipeEnds[1], copy);
+    });
+    if (!readAll(pipeEnds[0], run.copyAfter)) std::exit(1);
+    fs::remove_all(root / "after");
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    rounds.push_back(run);
+  }
+  return rounds;
+}
+
+// The I/O floor: a plain copy of both directories, before and after the
+// merge (the disk is often slower after a burst of writes), averaged.
+double floorOf(const Run& r) { return (r.copy + r.copyAfter) / 2; }
+double ratio(const Run& r) { return r.merge.total / floorOf(r); }
+
+// The round whose ratio to the copy is the median one.
+const Run& median(const std::vector<Run>& rounds) {
+  std::vector<const Run*> sorted;
+  for (const Run& r : rounds) sorted.push_back(&r);
+  std::sort(sorted.begin(), sorted.end(), [](const Run* a, const Run* b) { return ratio(*a) < ratio(*b); });
+  return *sorted[sorted.size() / 2];
+}
+
+void print(const std::vector<Run>& rounds) {
+  const Run& r = median(rounds);
+  const MergeFigures& m = r.merge;
+  std::printf("scale %.3g: active %.1f MB, old %.1f MB; tables changed %.1f MB\n", r.scale, r.activeBytes / 1e6,
+              r.oldBytes / 1e6, r.touchedBytes / 1e6);
+  std::printf("  renumbered %ld patients, %ld series, %ld measurements; appended %d, %d, %d\n", m.renumbered[0],
+              m.renumbered[1], m.renumbered[2], m.moved[0].moved, m.moved[1].moved, m.moved[2].moved);
+  std::printf("  rounds, copy before/merge/copy after:");
+  for (const Run& round : rounds) std::printf(" %.2f/%.2f/%.2f s", round.copy, round.merge.total, round.copyAfter);
+  std::printf("; the median one:\n");
+  std::printf("  open %.3f s, key scan %.3f s, renumber patients %.3f s, series %.3f s, measurements %.3f s,\n"
+              "  append %.3f s, write %.3f s, close %.3f s; total %.3f s\n",
+              m.open, m.scan, m.patients, m.sessions, m.data, m.append, m.write, m.close, m.total);
+  std::printf("  of which reading files %.3f s, writing them (with fsync) %.3f s, renaming and syncing %.3f s\n",
+              m.reading, m.writing, m.replacing);
+  std::printf("  plain copy of both directories (with fsync): %.3f s before, %.3f s after the merge;\n"
+              "  ratio total/copy %.2f (goal: at most 3)\n",
+              r.copy, r.copyAfter, ratio(r));
+  std::printf("  peak memory %.1f MB, %.2f x the tables changed (goal: at most 2)\n", r.peakKiB / 1024.0,
+              r.peakKiB * 1024.0 / static_cast<double>(r.touchedBytes));
+}
+
+bool sound(const Run& r) {
+  const MergeFigures& m = r.merge;
+  if (m.failed != 0) {
+    std::fprintf(stderr, "the merge failed: %s\n", m.message);
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (m.moved[i].keyViolations != 0 || m.moved[i].problems != 0 || m.moved[i].moved <= 0) {
+      std::fprintf(stderr, "append %d: %d moved, %d key violations, %d problems\n", i, m.moved[i].moved,
+                   m.moved[i].keyViolations, m.moved[i].problems);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double scale = 1;
+  int repeat = 3;
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--quick") {
+      scale = 0.05;
+      repeat = 1;
+    } else if (arg == "--scale" && i + 1 < argc) {
+      scale = std::atof(argv[++i]);
+    } else if (arg == "--repeat" && i + 1 < argc) {
+      repeat = std::atoi(argv[++i]);
+    } else if (arg == "--keep") {
+      keep = true;
+    } else {
+      std::fprintf(stderr, "usage: bench_merge [--quick] [--scale F] [--repeat N] [--keep]\n");
+      return 2;
+    }
+  }
+  if (!(scale > 0) || repeat < 1) {
+    std::fprintf(stderr, "--scale needs a positive number, --repeat a whole number from 1\n");
+    return 2;
+  }
+  const fs::path base = fs::temp_directory_path() / ("bench_merge_" + std::to_string(::getpid()));
+  const std::vector<Run> full = measure(base, scale, repeat);
+  print(full);
+  const std::vector<Run> half = measure(base, scale / 2, repeat);
+  print(half);
+  const Run& f = median(full);
+  const Run& h = median(half);
+  std::printf("full / half: total %.2f, copy %.2f, peak memory %.2f (linear: about 2)\n", f.merge.total / h.merge.total,
+              floorOf(f) / floorOf(h), static_cast<double>(f.peakKiB) / static_cast<double>(h.peakKiB));
+  bool ok = true;
+  for (const std::vector<Run>* rounds : {&full, &half})
+    for (const Run& r : *rounds) ok = sound(r) && ok;
+  if (keep) std::printf("databases kept in %s\n", base.c_str());
+  else fs::remove_all(base);
+  return ok ? 0 : 1;
+}
