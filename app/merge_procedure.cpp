@@ -142,10 +142,21 @@ MergeReport RunMerge(const MergeTables& t, const MergeProgress& progress) {
   t.data->Execute();
   report.data = CountsOf(*t.data);
 
-  // The old database first: its renumbered keys are what the active one now holds.
+  // The old database first: its renumbered keys are what the active one now
+  // holds. When a write fails, the changes not yet written are given up: the
+  // close would write them after all, and a merge reported as failed would
+  // stand complete, for the next merge to append once more.
   Started(progress, MergePhase::Writing);
-  if (TDatabase* old = t.oldPatient->Database()) old->FlushChanges();
-  if (TDatabase* active = t.index->Database()) active->FlushChanges();
+  TDatabase* old = t.oldPatient->Database();
+  TDatabase* active = t.index->Database();
+  try {
+    if (old) old->FlushChanges();
+    if (active) active->FlushChanges();
+  } catch (...) {
+    if (old) old->DiscardChanges();
+    if (active) active->DiscardChanges();
+    throw;
+  }
 
   report.after = ReadCounters(t);
   return report;

@@ -200,6 +200,14 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
     return 1;
   }
   const std::optional<MergeCheckReport> forecast = Forecast(tables);
+  // Old patients under the very keys of the same people in the active
+  // database: an earlier merge of this database went through (perhaps one cut
+  // off after its last write), and another would add everything twice.
+  if (forecast && forecast->Has(CheckTopic::AlreadyMerged) && forecast->alreadyMergedOffset == 0) {
+    std::cout << '\n' << FormatCheckReport(*forecast, "Prüfung vor dem Zusammenführen:") << '\n';
+    std::cerr << "Diese alte Datenbank ist schon eingemischt: nichts geändert.\n";
+    return 1;
+  }
   const MergeReport report = RunMerge(tables, TerminalProgress());
   PrintCounters("Zähler nachher", report.after);
   std::cout << "Angefügt: " << report.patients.moved << " Patienten, " << report.sessions.moved << " Messreihen, "
