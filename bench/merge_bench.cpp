@@ -54,6 +54,7 @@ struct MergeFigures {
   double close = 0;      // modules destroyed, session ended
   double total = 0;
   double reading = 0, writing = 0, replacing = 0;  // of the total, in the file system
+  std::uint64_t bytesWritten = 0;
   MergeReport::Append moved[3];
   long renumbered[3] = {0, 0, 0};
   int failed = 0;        // 1: the merge threw; 2: a module showed an error
@@ -205,6 +206,7 @@ MergeFigures mergeHere(const Run& run) {
   f.reading = files.reading;
   f.writing = files.writing;
   f.replacing = files.replacing;
+  f.bytesWritten = files.bytesWritten;
   return f;
 }
 
@@ -284,8 +286,8 @@ void print(const std::vector<Run>& rounds) {
   std::printf("  open %.3f s, key scan %.3f s, renumber patients %.3f s, series %.3f s, measurements %.3f s,\n"
               "  append %.3f s, write %.3f s, close %.3f s; total %.3f s\n",
               m.open, m.scan, m.patients, m.sessions, m.data, m.append, m.write, m.close, m.total);
-  std::printf("  of which reading files %.3f s, writing them (with fsync) %.3f s, renaming and syncing %.3f s\n",
-              m.reading, m.writing, m.replacing);
+  std::printf("  of which reading files %.3f s, writing %.1f MB (with fsync) %.3f s, renaming and syncing %.3f s\n",
+              m.reading, m.bytesWritten / 1e6, m.writing, m.replacing);
   std::printf("  plain copy of both directories (with fsync): %.3f s before, %.3f s after the merge;\n"
               "  ratio total/copy %.2f (goal: at most 3)\n",
               r.copy, r.copyAfter, ratio(r));

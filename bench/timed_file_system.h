@@ -3,6 +3,7 @@
 // the file system's. Not thread-safe.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -21,9 +22,13 @@ namespace fs = std::filesystem;
 class TimedFileSystem : public px::FileSystem {
  public:
   double reading = 0, writing = 0, replacing = 0;
+  std::uint64_t bytesWritten = 0;
 
   px::Status readFile(const fs::path& path, px::Bytes& out) override {
     return timed(reading, [&] { return base_.readFile(path, out); });
+  }
+  px::Status readRange(const fs::path& path, std::uint64_t offset, std::size_t size, px::Bytes& out) override {
+    return timed(reading, [&] { return base_.readRange(path, offset, size, out); });
   }
   px::Status listDirectory(const fs::path& dir, std::vector<std::string>& names) override {
     return base_.listDirectory(dir, names);
@@ -32,7 +37,13 @@ class TimedFileSystem : public px::FileSystem {
   bool exists(const fs::path& path) override { return base_.exists(path); }
   bool isReadOnly(const fs::path& path) override { return base_.isReadOnly(path); }
   px::Status writeFile(const fs::path& path, std::span<const std::uint8_t> data, bool sync) override {
+    bytesWritten += data.size();
     return timed(writing, [&] { return base_.writeFile(path, data, sync); });
+  }
+  px::Status writeRange(const fs::path& path, std::uint64_t offset, std::span<const std::uint8_t> data,
+                        bool sync) override {
+    bytesWritten += data.size();
+    return timed(writing, [&] { return base_.writeRange(path, offset, data, sync); });
   }
   px::Status rename(const fs::path& from, const fs::path& to) override {
     return timed(replacing, [&] { return base_.rename(from, to); });

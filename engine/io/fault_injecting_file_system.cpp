@@ -43,6 +43,11 @@ Status FaultInjectingFileSystem::readFile(const std::filesystem::path& path, Byt
   return base_.readFile(path, out);
 }
 
+Status FaultInjectingFileSystem::readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size,
+                                           Bytes& out) {
+  return base_.readRange(path, offset, size, out);
+}
+
 Status FaultInjectingFileSystem::listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) {
   return base_.listDirectory(dir, names);
 }
@@ -68,6 +73,30 @@ Status FaultInjectingFileSystem::writeFile(const std::filesystem::path& path, st
       return crashed(what);
     case Fault::DiskFull:
       (void)base_.writeFile(path, prefixOf(data), false);
+      return struck(fault_, what);
+    case Fault::IOError:
+      break;
+  }
+  return struck(fault_, what);
+}
+
+Status FaultInjectingFileSystem::writeRange(const std::filesystem::path& path, std::uint64_t offset,
+                                            std::span<const std::uint8_t> data, bool sync) {
+  const std::string what = path.string() + " at " + std::to_string(offset);
+  switch (next("write-range " + what)) {
+    case Verdict::Pass:
+      return base_.writeRange(path, offset, data, sync);
+    case Verdict::Dead:
+      return crashed(what);
+    case Verdict::Strike:
+      break;
+  }
+  switch (fault_) {
+    case Fault::Die:
+      (void)base_.writeRange(path, offset, prefixOf(data), false);
+      return crashed(what);
+    case Fault::DiskFull:
+      (void)base_.writeRange(path, offset, prefixOf(data), false);
       return struck(fault_, what);
     case Fault::IOError:
       break;

@@ -14,13 +14,14 @@ namespace px {
 
 // What happens at the chosen operation.
 enum class Fault : std::uint8_t {
-  // The process is killed during the operation: a writeFile leaves only the
-  // first half of its data (not synced), any other operation has no effect.
+  // The process is killed during the operation: a writeFile or writeRange
+  // leaves only the first half of its data (not synced), any other operation
+  // has no effect.
   // That operation and every later one fail with rc::kWriteFailed and do
   // nothing. Reads still pass through, so a test can inspect what is left.
   Die,
-  // The disk runs full: a writeFile leaves the first half of its data and
-  // returns rc::kDiskFull; any other operation returns rc::kDiskFull without
+  // The disk runs full: a writeFile or writeRange leaves the first half of
+  // its data and returns rc::kDiskFull; any other operation returns rc::kDiskFull without
   // effect. Later operations work.
   DiskFull,
   // The operation returns rc::kWriteFailed without effect. Later ones work.
@@ -32,8 +33,8 @@ class FaultInjectingFileSystem : public FileSystem {
   explicit FaultInjectingFileSystem(FileSystem& base) : base_(base) {}
 
   // Fails the n-th write operation (1-based, counted since the last reset) with
-  // `fault`. Write operations are writeFile, rename, remove and syncDirectory;
-  // reads are not counted. n = 0 injects nothing.
+  // `fault`. Write operations are writeFile, writeRange, rename, remove and
+  // syncDirectory; reads are not counted. n = 0 injects nothing.
   void failAt(std::uint64_t n, Fault fault);
   // Back to a clean state: count zero, no fault planned, not dead.
   void reset();
@@ -46,11 +47,14 @@ class FaultInjectingFileSystem : public FileSystem {
   const std::vector<std::string>& history() const { return history_; }
 
   Status readFile(const std::filesystem::path& path, Bytes& out) override;
+  Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) override;
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;
   bool isReadOnly(const std::filesystem::path& path) override { return base_.isReadOnly(path); }
   Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) override;
+  Status writeRange(const std::filesystem::path& path, std::uint64_t offset, std::span<const std::uint8_t> data,
+                    bool sync) override;
   Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   Status remove(const std::filesystem::path& path) override;
   Status syncDirectory(const std::filesystem::path& dir) override;

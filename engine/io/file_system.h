@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <map>
 #include <span>
 #include <string>
@@ -20,6 +21,9 @@ class FileSystem {
 
   // Reads the whole file.
   virtual Status readFile(const std::filesystem::path& path, Bytes& out) = 0;
+  // Reads up to `size` bytes from `offset` on; fewer (none past the end) where
+  // the file ends.
+  virtual Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) = 0;
   // Names (not paths) of the regular files in a directory.
   virtual Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) = 0;
   virtual bool isDirectory(const std::filesystem::path& path) = 0;
@@ -31,6 +35,11 @@ class FileSystem {
   // Creates or truncates the file and writes all of `data`; with `sync`, the
   // bytes are on stable storage when it returns.
   virtual Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) = 0;
+  // Writes `data` into the existing file at `offset`, leaving the rest as it
+  // is (the file grows when the data runs past its end); with `sync`, the
+  // whole file is on stable storage when it returns.
+  virtual Status writeRange(const std::filesystem::path& path, std::uint64_t offset, std::span<const std::uint8_t> data,
+                            bool sync) = 0;
   // Replaces `to` with `from` in one step (the rename of POSIX).
   virtual Status rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   // Removes a file; removing one that does not exist is not an error.
@@ -48,6 +57,7 @@ class MemoryFileSystem : public FileSystem {
   void addFile(const std::filesystem::path& path, Bytes bytes);
 
   Status readFile(const std::filesystem::path& path, Bytes& out) override;
+  Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) override;
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;
@@ -55,6 +65,8 @@ class MemoryFileSystem : public FileSystem {
   // Makes every file read-only, as a write-protected medium is.
   void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
   Status writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool sync) override;
+  Status writeRange(const std::filesystem::path& path, std::uint64_t offset, std::span<const std::uint8_t> data,
+                    bool sync) override;
   Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   Status remove(const std::filesystem::path& path) override;
   Status syncDirectory(const std::filesystem::path& dir) override;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -54,6 +55,42 @@ Status writeAll(const fs::path& path, std::span<const std::uint8_t> data, bool s
 #endif
 }
 
+// Writes into an existing file without truncating it.
+Status writeAt(const fs::path& path, std::uint64_t offset, std::span<const std::uint8_t> data, bool sync) {
+#if defined(_WIN32)
+  std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+  if (!out) return Status(rc::kWriteFailed, path.string() + ": cannot open for writing");
+  out.seekp(static_cast<std::streamoff>(offset));
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  out.flush();
+  if (!out) return Status(rc::kWriteFailed, path.string() + ": write failed");
+  (void)sync;
+  return Status::Ok();
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Status(rc::kWriteFailed, path.string() + ": cannot open for writing: " + std::strerror(errno));
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return Status(err == ENOSPC ? rc::kDiskFull : rc::kWriteFailed,
+                    path.string() + ": write failed: " + std::strerror(err));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (sync && ::fsync(fd) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return Status(rc::kWriteFailed, path.string() + ": fsync failed: " + std::strerror(err));
+  }
+  if (::close(fd) != 0) return Status(rc::kWriteFailed, path.string() + ": close failed: " + std::strerror(errno));
+  return Status::Ok();
+#endif
+}
+
 Status syncDir(const fs::path& dir) {
 #if defined(_WIN32)
   (void)dir;  // directory entries are durable with the file's metadata on NTFS
@@ -82,6 +119,24 @@ class LocalFileSystem : public FileSystem {
     if (static_cast<std::uintmax_t>(in.gcount()) != size)
       return Status(rc::kReadFailed, path.string() + ": read " + std::to_string(in.gcount()) + " of " +
                                          std::to_string(size) + " bytes");
+    return Status::Ok();
+  }
+
+  Status readRange(const fs::path& path, std::uint64_t offset, std::size_t size, Bytes& out) override {
+    std::error_code ec;
+    const auto fileSize = fs::file_size(path, ec);
+    if (ec) return Status(rc::kFileNotFound, path.string() + ": " + ec.message());
+    out.clear();
+    if (offset >= fileSize) return Status::Ok();
+    const auto wanted = static_cast<std::size_t>(std::min<std::uintmax_t>(size, fileSize - offset));
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Status(rc::kReadFailed, path.string() + ": cannot open for reading");
+    in.seekg(static_cast<std::streamoff>(offset));
+    out.resize(wanted);
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(wanted));
+    if (static_cast<std::size_t>(in.gcount()) != wanted)
+      return Status(rc::kReadFailed, path.string() + ": read " + std::to_string(in.gcount()) + " of " +
+                                         std::to_string(wanted) + " bytes at " + std::to_string(offset));
     return Status::Ok();
   }
 
@@ -120,6 +175,11 @@ class LocalFileSystem : public FileSystem {
 
   Status writeFile(const fs::path& path, std::span<const std::uint8_t> data, bool sync) override {
     return writeAll(path, data, sync);
+  }
+
+  Status writeRange(const fs::path& path, std::uint64_t offset, std::span<const std::uint8_t> data,
+                    bool sync) override {
+    return writeAt(path, offset, data, sync);
   }
 
   Status rename(const fs::path& from, const fs::path& to) override {

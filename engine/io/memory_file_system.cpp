@@ -1,5 +1,7 @@
 #include "engine/io/file_system.h"
 
+#include <algorithm>
+
 namespace px {
 
 namespace {
@@ -19,6 +21,17 @@ Status MemoryFileSystem::readFile(const std::filesystem::path& path, Bytes& out)
   auto it = files_.find(normalized(path));
   if (it == files_.end()) return Status(rc::kFileNotFound, path.string() + ": no such file");
   out = it->second;
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size,
+                                   Bytes& out) {
+  auto it = files_.find(normalized(path));
+  if (it == files_.end()) return Status(rc::kFileNotFound, path.string() + ": no such file");
+  const Bytes& bytes = it->second;
+  const std::size_t start = static_cast<std::size_t>(std::min<std::uint64_t>(offset, bytes.size()));
+  const std::size_t end = start + std::min(size, bytes.size() - start);
+  out.assign(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.begin() + static_cast<std::ptrdiff_t>(end));
   return Status::Ok();
 }
 
@@ -44,6 +57,17 @@ bool MemoryFileSystem::exists(const std::filesystem::path& path) {
 
 Status MemoryFileSystem::writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data, bool) {
   files_[normalized(path)] = Bytes(data.begin(), data.end());
+  return Status::Ok();
+}
+
+Status MemoryFileSystem::writeRange(const std::filesystem::path& path, std::uint64_t offset,
+                                    std::span<const std::uint8_t> data, bool) {
+  auto it = files_.find(normalized(path));
+  if (it == files_.end()) return Status(rc::kFileNotFound, path.string() + ": no such file");
+  Bytes& bytes = it->second;
+  const std::size_t start = static_cast<std::size_t>(offset);
+  if (bytes.size() < start + data.size()) bytes.resize(start + data.size(), 0);
+  std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(start));
   return Status::Ok();
 }
 

@@ -8,26 +8,37 @@
 //     and leftover temporaries are gone (no write operations when clean);
 //  2. writes each image to "<target>.pxnew" beside its target, each synced;
 //     a pending image is made just before it is written and dropped after,
-//     so only one image is in memory at a time;
+//     so only one image is in memory at a time. Each image is first compared
+//     with its target: a target that already holds it takes no part, and
+//     one that mostly stays as it is (a table that only grew) gets a patch
+//     in its temporary instead of the whole contents (file_patch.h);
 //  3. writes the journal "pxcommit.jnl", synced, then syncs the directory:
-//        PXCOMMIT <tab> 1
+//        PXCOMMIT <tab> version
 //        file <tab> size <tab> checksum <tab> temporary name <tab> target name
+//        patch <tab> size <tab> checksum <tab> temporary name <tab> target name
+//              <tab> patch size <tab> patch checksum
 //        ...                                      (one line per image)
 //        end <tab> entry count <tab> checksum
-//     Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex digits; the final one covers every
-//     byte before it. A complete journal on disk is the commit point: from
-//     then on recovery rolls forward. If the directory sync after it fails
-//     while the process lives, the commit withdraws its journal and reports
-//     failure, since it cannot promise that the journal would survive;
-//  4. renames each temporary over its target, then syncs the directory;
-//  5. removes the journal, then syncs the directory.
+//     The version is 1 when there is no patch line, else 2. Sizes and
+//     checksums are those of the new contents, and of the patch where there
+//     is one. Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex
+//     digits; the final one covers every byte before it. A complete journal
+//     on disk is the commit point: from then on recovery rolls forward. If
+//     the directory sync after it fails while the process lives, the commit
+//     withdraws its journal and reports failure, since it cannot promise that
+//     the journal would survive;
+//  4. renames each whole temporary over its target and writes each patch
+//     into its target in place, the target synced; then syncs the directory;
+//  5. removes the patch temporaries, then the journal, then syncs the
+//     directory.
 //  A failure before the commit point removes what the commit wrote (best
 //  effort; recovery removes what is left) and reports it. (A failed journal
 //  write that leaves a complete journal which cannot be removed counts as
 //  committed.) A failure after the commit point is answered by one recovery
 //  on the spot: if that succeeds the commit reports success, otherwise the
 //  failure, and the next recovery finishes it. Commit's `committed` output
-//  tells the caller which side of the commit point it ended on.
+//  tells the caller which side of the commit point it ended on. No target is
+//  touched before the commit point.
 //
 // Recovery (on opening the database directory, and at the start of a commit):
 //  - no journal: remove stray temporaries (a commit died before its commit
@@ -36,11 +47,15 @@
 //    temporary, then the journal, sync the directory;
 //  - journal complete: roll forward. First every entry is checked without
 //    changing anything: its temporary must exist with the recorded size and
-//    checksum, or, where a rename already happened, the target must carry
-//    them. If neither does, recovery stops with rc::kFileCorrupt and leaves
-//    everything in place, because it cannot tell which contents are right.
-//    Then the temporaries are renamed over their targets, the strays removed,
-//    the directory synced, the journal removed and the directory synced.
+//    checksum, or, where a rename or a patch was done already, the target
+//    must carry the new contents' size and checksum. If neither does,
+//    recovery stops with rc::kFileCorrupt and leaves everything in place,
+//    because it cannot tell which contents are right. Then the temporaries
+//    are renamed over their targets, the patches written into theirs again
+//    whole (a patch gives the new contents from the old ones and from any
+//    mix of old and new stretches that a cut left), the strays and patch
+//    temporaries removed, the directory synced, the journal removed and the
+//    directory synced.
 //  Each step leaves a state the next recovery handles, so a recovery cut
 //  short at any point is finished by the next one.
 //
@@ -55,6 +70,8 @@
 #include <set>
 #include <string_view>
 
+#include "engine/storage/file_patch.h"
+
 namespace px {
 
 namespace fs = std::filesystem;
@@ -62,12 +79,17 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kMagic = "PXCOMMIT";
+// Version 2 journals may hold patch entries; version 1 ones, written when
+// there is none, only whole files.
 constexpr std::string_view kVersion = "1";
+constexpr std::string_view kPatchVersion = "2";
 constexpr std::string_view kEntryTag = "file";
+constexpr std::string_view kPatchTag = "patch";
 constexpr std::string_view kEndTag = "end";
 constexpr char kFieldSeparator = '\t';
 constexpr char kLineEnd = '\n';
 constexpr std::size_t kEntryFields = 5;
+constexpr std::size_t kPatchFields = 7;
 constexpr std::size_t kEndFields = 3;
 constexpr std::size_t kChecksumDigits = 16;
 constexpr std::size_t kMaxDecimalDigits = 19;  // below 2^63, so no overflow
@@ -144,14 +166,21 @@ fs::path normalizedDirectory(const fs::path& path) {
   return p == "." ? fs::path() : p;
 }
 
-// Whether the file exists with the entry's size and checksum; a read error is reported, not taken for a mismatch.
-Status contentMatches(FileSystem& fs, const fs::path& path, const CommitJournal::Entry& entry, bool& matches) {
+// Whether the file exists with this size and checksum; a read error is reported, not taken for a mismatch.
+Status contentMatches(FileSystem& fs, const fs::path& path, std::uint64_t size, std::uint64_t checksum, bool& matches) {
   matches = false;
   if (!fs.exists(path)) return Status::Ok();
   Bytes bytes;
   PX_RETURN_IF_ERROR(fs.readFile(path, bytes));
-  matches = bytes.size() == entry.size && CommitJournal::checksum(bytes) == entry.checksum;
+  matches = bytes.size() == size && CommitJournal::checksum(bytes) == checksum;
   return Status::Ok();
+}
+
+// Writes a patch entry's changes, kept in its temporary, into its target.
+Status applyPatchEntry(FileSystem& fs, const fs::path& dir, const CommitJournal::Entry& entry) {
+  Bytes patch;
+  PX_RETURN_IF_ERROR(fs.readFile(dir / entry.temporary, patch));
+  return applyFilePatch(fs, dir / entry.target, patch);
 }
 
 // Checks the images' names and turns them into journal entries, before
@@ -195,16 +224,19 @@ Status rollBack(FileSystem& fs, const fs::path& dir, const std::vector<std::stri
 
 Status rollForward(FileSystem& fs, const fs::path& dir, const std::vector<std::string>& names,
                    const std::vector<CommitJournal::Entry>& entries) {
-  std::vector<const CommitJournal::Entry*> renames;
+  std::vector<const CommitJournal::Entry*> renames, patches;
   for (const CommitJournal::Entry& entry : entries) {
     bool temporaryReady = false;
     bool targetDone = false;
-    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.temporary, entry, temporaryReady));
+    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.temporary, entry.patch ? entry.patchSize : entry.size,
+                                      entry.patch ? entry.patchChecksum : entry.checksum, temporaryReady));
     if (temporaryReady) {
-      renames.push_back(&entry);
+      (entry.patch ? patches : renames).push_back(&entry);
       continue;
     }
-    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.target, entry, targetDone));
+    // A patch is written into its target before its temporary goes, a
+    // whole file renamed: either way the target now holds the new contents.
+    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.target, entry.size, entry.checksum, targetDone));
     if (!targetDone) {
       return Status(rc::kFileCorrupt,
                     (dir / CommitJournal::kFileName).string() + ": cannot finish the interrupted commit: neither " +
@@ -218,6 +250,8 @@ Status rollForward(FileSystem& fs, const fs::path& dir, const std::vector<std::s
     PX_RETURN_IF_ERROR(fs.rename(dir / entry->temporary, dir / entry->target));
     renamed.insert(entry->temporary);
   }
+  // Written again whole, however far the interrupted commit got with them.
+  for (const CommitJournal::Entry* entry : patches) PX_RETURN_IF_ERROR(applyPatchEntry(fs, dir, *entry));
   bool removedAny = false;
   PX_RETURN_IF_ERROR(removeTemporaries(fs, dir, names, renamed, removedAny));
   PX_RETURN_IF_ERROR(fs.syncDirectory(dir));
@@ -263,10 +297,12 @@ std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
 Bytes CommitJournal::encode(const std::vector<Entry>& entries) {
   std::string text;
   const char sep = kFieldSeparator;
-  text.append(kMagic).append(1, sep).append(kVersion).append(1, kLineEnd);
+  const bool anyPatch = std::any_of(entries.begin(), entries.end(), [](const Entry& e) { return e.patch; });
+  text.append(kMagic).append(1, sep).append(anyPatch ? kPatchVersion : kVersion).append(1, kLineEnd);
   for (const Entry& e : entries) {
-    text.append(kEntryTag).append(1, sep).append(std::to_string(e.size)).append(1, sep);
+    text.append(e.patch ? kPatchTag : kEntryTag).append(1, sep).append(std::to_string(e.size)).append(1, sep);
     text.append(hex16(e.checksum)).append(1, sep).append(e.temporary).append(1, sep).append(e.target);
+    if (e.patch) text.append(1, sep).append(std::to_string(e.patchSize)).append(1, sep).append(hex16(e.patchChecksum));
     text.append(1, kLineEnd);
   }
   text.append(kEndTag).append(1, sep).append(std::to_string(entries.size())).append(1, sep);
@@ -298,6 +334,7 @@ Status CommitJournal::decode(std::span<const std::uint8_t> bytes, std::vector<En
   // From here the journal is what a commit wrote, so anything odd is corruption.
   std::string_view body = text.substr(0, markerStart);
   std::set<std::string_view> targets;
+  bool patchesAllowed = false;
   for (std::size_t lineNumber = 1; !body.empty(); ++lineNumber) {
     const std::size_t end = body.find(kLineEnd);
     const std::string_view line = body.substr(0, end);
@@ -305,13 +342,21 @@ Status CommitJournal::decode(std::span<const std::uint8_t> bytes, std::vector<En
     const std::vector<std::string_view> f = splitFields(line);
     if (lineNumber == 1) {
       if (f.size() != 2 || f[0] != kMagic) return corrupt(lineNumber, "not a commit journal");
-      if (f[1] != kVersion)
+      if (f[1] != kVersion && f[1] != kPatchVersion)
         return Status(rc::kUnsupportedVersion, std::string(kFileName) + ": journal version " + std::string(f[1]) +
                                                    " is not supported");
+      patchesAllowed = f[1] == kPatchVersion;
       continue;
     }
     Entry entry;
-    if (f.size() != kEntryFields || f[0] != kEntryTag) return corrupt(lineNumber, "not a file entry");
+    entry.patch = patchesAllowed && !f.empty() && f[0] == kPatchTag;
+    if (entry.patch) {
+      if (f.size() != kPatchFields) return corrupt(lineNumber, "not a patch entry");
+      if (!parseDecimal(f[5], entry.patchSize)) return corrupt(lineNumber, "bad patch size");
+      if (!parseHex16(f[6], entry.patchChecksum)) return corrupt(lineNumber, "bad patch checksum");
+    } else if (f.size() != kEntryFields || f[0] != kEntryTag) {
+      return corrupt(lineNumber, "not a file entry");
+    }
     if (!parseDecimal(f[1], entry.size)) return corrupt(lineNumber, "bad size");
     if (!parseHex16(f[2], entry.checksum)) return corrupt(lineNumber, "bad checksum");
     if (!isSafeName(f[4]) || f[4] == kFileName || isTemporaryName(f[4]))
@@ -384,21 +429,42 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
     return Status::Ok();
   }
 
-  // One image at a time: made, summed, written, and let go before the next.
+  // One image at a time: made, summed, compared with the file it replaces,
+  // written whole or as a patch, and let go before the next. A file that
+  // would stay as it is takes no part.
+  std::vector<Entry> journaled;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Bytes storage;
     std::span<const std::uint8_t> contents;
+    Entry& entry = entries[i];
     Status written = images[i].produce(storage, contents);
+    Bytes patch;
+    bool identical = false;
     if (written.ok()) {
-      entries[i].size = contents.size();
-      entries[i].checksum = checksum(contents);
-      written = fs.writeFile(directory / entries[i].temporary, contents, true);
+      entry.size = contents.size();
+      entry.checksum = checksum(contents);
+      written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
     }
+    if (written.ok() && identical) continue;
+    if (written.ok() && !patch.empty()) {
+      entry.patch = true;
+      entry.patchSize = patch.size();
+      entry.patchChecksum = checksum(patch);
+      written = fs.writeFile(directory / entry.temporary, patch, true);
+    } else if (written.ok()) {
+      written = fs.writeFile(directory / entry.temporary, contents, true);
+    }
+    journaled.push_back(entry);
     if (!written.ok()) {
-      discardTemporaries(fs, directory, entries, i + 1);
+      discardTemporaries(fs, directory, journaled, journaled.size());
       return written.withContext("commit");
     }
   }
+  if (journaled.empty()) {
+    committed = true;
+    return Status::Ok();
+  }
+  entries = std::move(journaled);
 
   const fs::path journalPath = directory / kFileName;
   const Status journalWritten = fs.writeFile(journalPath, encode(entries), true);
@@ -425,10 +491,15 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
 
   Status applied = Status::Ok();
   for (const Entry& entry : entries) {
-    applied = fs.rename(directory / entry.temporary, directory / entry.target);
+    applied = entry.patch ? applyPatchEntry(fs, directory, entry)
+                          : fs.rename(directory / entry.temporary, directory / entry.target);
     if (!applied.ok()) break;
   }
   if (applied.ok()) applied = fs.syncDirectory(directory);
+  // A patch's target is synced by now; its temporary has done its work.
+  for (const Entry& entry : entries) {
+    if (applied.ok() && entry.patch) applied = fs.remove(directory / entry.temporary);
+  }
   if (applied.ok()) applied = fs.remove(journalPath);
   if (applied.ok()) applied = fs.syncDirectory(directory);
   if (applied.ok()) return Status::Ok();

@@ -30,6 +30,11 @@ class CommitJournal {
     std::string target;
     std::uint64_t size = 0;
     std::uint64_t checksum = 0;  // checksum() of the new contents
+    // A patch (file_patch.h): the temporary holds the changes, of this size
+    // and checksum, that are written into the target in place.
+    bool patch = false;
+    std::uint64_t patchSize = 0;
+    std::uint64_t patchChecksum = 0;
     bool operator==(const Entry&) const = default;
   };
 

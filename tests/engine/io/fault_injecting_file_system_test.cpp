@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 namespace px {
 namespace {
 
@@ -97,6 +99,59 @@ TEST(FaultInjectingFileSystem, DiskFullAndIOErrorStrikeOnce) {
   EXPECT_TRUE(faulty.remove("d/c").ok());
   EXPECT_FALSE(memory.exists("d/c"));
   EXPECT_FALSE(faulty.dead());
+}
+
+TEST(FaultInjectingFileSystem, WritesIntoAFileCountAndAreCutLikeWholeWrites) {
+  MemoryFileSystem memory;
+  memory.addFile("d/a", kNew);
+  FaultInjectingFileSystem faulty(memory);
+  Bytes out;
+  ASSERT_TRUE(faulty.readRange("d/a", 2, 3, out).ok());
+  EXPECT_EQ(out, (Bytes{7, 6, 5}));
+  EXPECT_EQ(faulty.operations(), 0u);
+
+  // Die: half of the range lands, nothing after it.
+  faulty.failAt(1, Fault::Die);
+  EXPECT_EQ(faulty.writeRange("d/a", 1, kOld, true).code(), rc::kWriteFailed);
+  EXPECT_EQ(contents(memory, "d/a"), (Bytes{9, 1, 2, 6, 5, 4, 3, 2}));
+  EXPECT_EQ(faulty.writeRange("d/a", 0, kOld, true).code(), rc::kWriteFailed);
+  EXPECT_EQ(faulty.history().at(0), "write-range d/a at 1");
+
+  // A full disk: half of it, then the next one works.
+  faulty.reset();
+  memory.addFile("d/a", kNew);
+  faulty.failAt(1, Fault::DiskFull);
+  EXPECT_EQ(faulty.writeRange("d/a", 6, kOld, true).code(), rc::kDiskFull);
+  EXPECT_EQ(contents(memory, "d/a"), (Bytes{9, 8, 7, 6, 5, 4, 1, 2}));
+  ASSERT_TRUE(faulty.writeRange("d/a", 6, kOld, true).ok());
+  EXPECT_EQ(contents(memory, "d/a"), (Bytes{9, 8, 7, 6, 5, 4, 1, 2, 3, 4}));
+
+  // An I/O error: nothing.
+  faulty.failAt(3, Fault::IOError);
+  EXPECT_EQ(faulty.writeRange("d/a", 0, kOld, true).code(), rc::kWriteFailed);
+  EXPECT_EQ(contents(memory, "d/a"), (Bytes{9, 8, 7, 6, 5, 4, 1, 2, 3, 4}));
+}
+
+// The real files and the memory ones agree on reading and writing ranges.
+TEST(FileSystemRanges, LocalAndMemoryFilesAgree) {
+  test::TempDir dir;
+  MemoryFileSystem memory;
+  for (FileSystem* fs : {static_cast<FileSystem*>(&localFileSystem()), static_cast<FileSystem*>(&memory)}) {
+    const std::filesystem::path file = dir.path() / "f.db";
+    ASSERT_TRUE(fs->writeFile(file, kNew, true).ok());
+    Bytes out;
+    ASSERT_TRUE(fs->readRange(file, 6, 10, out).ok());
+    EXPECT_EQ(out, (Bytes{3, 2}));
+    ASSERT_TRUE(fs->readRange(file, 8, 4, out).ok());
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(fs->writeRange(file, 2, Bytes{0, 0}, false).ok());
+    ASSERT_TRUE(fs->writeRange(file, 7, Bytes{1, 1, 1}, true).ok());
+    EXPECT_EQ(contents(*fs, file.c_str()), (Bytes{9, 8, 0, 0, 5, 4, 3, 1, 1, 1}));
+    // Only into a file that exists.
+    EXPECT_FALSE(fs->writeRange(dir.path() / "none.db", 0, kOld, true).ok());
+    EXPECT_FALSE(fs->exists(dir.path() / "none.db"));
+    EXPECT_EQ(fs->readRange(dir.path() / "none.db", 0, 4, out).code(), rc::kFileNotFound);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include "engine/storage/file_patch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "engine/format/byte_order.h"
+
+namespace px {
+
+namespace {
+
+constexpr std::string_view kMagic = "PXPATCH1";
+constexpr std::size_t kHeaderSize = 8 + 8 + 4;
+constexpr std::size_t kRangeHeaderSize = 8 + 4;
+// The file is compared a megabyte at a time, so that a large file is never
+// held twice.
+constexpr std::size_t kPiece = 256 * file_patch::kUnit;
+
+void putLe64(Bytes& out, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void putLe32(Bytes& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+std::uint64_t le64(const std::uint8_t* p) {
+  std::uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+struct Stretch {
+  std::uint64_t begin, end;
+};
+
+void addStretch(std::vector<Stretch>& stretches, std::uint64_t begin, std::uint64_t end) {
+  if (!stretches.empty() && stretches.back().end == begin) stretches.back().end = end;
+  else stretches.push_back({begin, end});
+}
+
+Status corrupt(const std::string& what) { return Status(rc::kFileCorrupt, "patch file: " + what); }
+
+}  // namespace
+
+Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::span<const std::uint8_t> contents,
+                     Bytes& patch, bool& identical) {
+  patch.clear();
+  identical = false;
+  if (contents.size() < file_patch::kMinimumSize || !fs.exists(path)) return Status::Ok();
+  const std::uint64_t limit = contents.size() / 2;
+  std::vector<Stretch> stretches;
+  std::uint64_t changed = 0;
+  std::uint64_t oldSize = 0;
+  Bytes piece;
+  for (std::uint64_t at = 0;; at += kPiece) {
+    PX_RETURN_IF_ERROR(fs.readRange(path, at, kPiece, piece));
+    oldSize = at + piece.size();
+    if (oldSize > contents.size()) return Status::Ok();  // it would have to shrink
+    for (std::size_t unit = 0; unit < piece.size(); unit += file_patch::kUnit) {
+      const std::size_t length = std::min(file_patch::kUnit, piece.size() - unit);
+      const std::uint64_t position = at + unit;
+      if (std::memcmp(piece.data() + unit, contents.data() + position, length) == 0) continue;
+      addStretch(stretches, position, position + length);
+      changed += length;
+    }
+    if (changed > limit) return Status::Ok();
+    if (piece.size() < kPiece) break;
+  }
+  if (oldSize < contents.size()) {
+    addStretch(stretches, oldSize, contents.size());
+    changed += contents.size() - oldSize;
+  }
+  if (stretches.empty()) {
+    identical = true;
+    return Status::Ok();
+  }
+  if (changed > limit) return Status::Ok();
+
+  // A range's length has 32 bits; longer stretches are cut.
+  constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
+  patch.reserve(kHeaderSize + changed + kRangeHeaderSize * (stretches.size() + changed / kLongest + 1));
+  patch.insert(patch.end(), kMagic.begin(), kMagic.end());
+  putLe64(patch, contents.size());
+  const std::size_t countAt = patch.size();
+  putLe32(patch, 0);
+  std::uint32_t count = 0;
+  for (const Stretch& s : stretches) {
+    for (std::uint64_t begin = s.begin; begin < s.end; begin += kLongest) {
+      const std::uint64_t end = std::min(s.end, begin + kLongest);
+      putLe64(patch, begin);
+      putLe32(patch, static_cast<std::uint32_t>(end - begin));
+      patch.insert(patch.end(), contents.begin() + static_cast<std::ptrdiff_t>(begin),
+                   contents.begin() + static_cast<std::ptrdiff_t>(end));
+      ++count;
+    }
+  }
+  px::putLe32(patch.data() + countAt, count);
+  return Status::Ok();
+}
+
+Status readFilePatch(std::span<const std::uint8_t> patch, std::uint64_t& size, std::vector<PatchRange>& ranges) {
+  ranges.clear();
+  if (patch.size() < kHeaderSize || std::memcmp(patch.data(), kMagic.data(), kMagic.size()) != 0)
+    return corrupt("no patch header");
+  size = le64(patch.data() + 8);
+  const std::uint32_t count = le32(patch.data() + 16);
+  std::size_t at = kHeaderSize;
+  std::uint64_t end = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (patch.size() - at < kRangeHeaderSize) return corrupt("range " + std::to_string(i + 1) + " is cut off");
+    const std::uint64_t offset = le64(patch.data() + at);
+    const std::uint32_t length = le32(patch.data() + at + 8);
+    at += kRangeHeaderSize;
+    if (patch.size() - at < length) return corrupt("range " + std::to_string(i + 1) + " is cut off");
+    if (offset < end || offset > size || size - offset < length)
+      return corrupt("range " + std::to_string(i + 1) + " overlaps another or lies beyond the new size");
+    ranges.push_back({offset, patch.subspan(at, length)});
+    at += length;
+    end = offset + length;
+  }
+  if (at != patch.size()) return corrupt("bytes after the last range");
+  return Status::Ok();
+}
+
+Status applyFilePatch(FileSystem& fs, const std::filesystem::path& target, std::span<const std::uint8_t> patch) {
+  std::uint64_t size = 0;
+  std::vector<PatchRange> ranges;
+  PX_RETURN_IF_ERROR(readFilePatch(patch, size, ranges).withContext(target.string()));
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    const bool last = i + 1 == ranges.size();
+    PX_RETURN_IF_ERROR(fs.writeRange(target, ranges[i].offset, ranges[i].bytes, last));
+  }
+  return Status::Ok();
+}
+
+}  // namespace px
