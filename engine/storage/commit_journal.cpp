@@ -16,21 +16,19 @@
 //        PXCOMMIT <tab> version
 //        file <tab> size <tab> checksum <tab> temporary name <tab> target name
 //        patch <tab> size <tab> checksum <tab> temporary name <tab> target name
-//              <tab> patch size <tab> patch checksum
 //        ...                                      (one line per image)
 //        end <tab> entry count <tab> checksum
-//     The version is 1 when there is no patch line, else 2. Sizes and
-//     checksums are those of the new contents, and of the patch where there
-//     is one. Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex
-//     digits; the final one covers every byte before it. A complete journal
+//     The version is 1 when there is no patch line, else 2. Size and
+//     checksum are the temporary's: the new contents, or the patch.
+//     Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex digits; the final one covers every byte before it. A complete journal
 //     on disk is the commit point: from then on recovery rolls forward. If
 //     the directory sync after it fails while the process lives, the commit
 //     withdraws its journal and reports failure, since it cannot promise that
 //     the journal would survive;
 //  4. renames each whole temporary over its target and writes each patch
 //     into its target in place, the target synced; then syncs the directory;
-//  5. removes the patch temporaries, then the journal, then syncs the
-//     directory.
+//  5. removes the journal, then syncs the directory, then removes the patch
+//     temporaries: while the journal is there, so are they.
 //  A failure before the commit point removes what the commit wrote (best
 //  effort; recovery removes what is left) and reports it. (A failed journal
 //  write that leaves a complete journal which cannot be removed counts as
@@ -47,15 +45,14 @@
 //    temporary, then the journal, sync the directory;
 //  - journal complete: roll forward. First every entry is checked without
 //    changing anything: its temporary must exist with the recorded size and
-//    checksum, or, where a rename or a patch was done already, the target
-//    must carry the new contents' size and checksum. If neither does,
-//    recovery stops with rc::kFileCorrupt and leaves everything in place,
-//    because it cannot tell which contents are right. Then the temporaries
-//    are renamed over their targets, the patches written into theirs again
-//    whole (a patch gives the new contents from the old ones and from any
-//    mix of old and new stretches that a cut left), the strays and patch
-//    temporaries removed, the directory synced, the journal removed and the
-//    directory synced.
+//    checksum, or, for a whole file that was renamed already, the target
+//    must carry them. If neither does, recovery stops with rc::kFileCorrupt
+//    and leaves everything in place, because it cannot tell which contents
+//    are right. Then the temporaries are renamed over their targets, the
+//    patches written into theirs again whole (a patch gives the new contents
+//    from the old ones and from any mix of old and new stretches that a cut
+//    left), the strays removed, the directory synced, the journal removed,
+//    the directory synced and the patch temporaries removed.
 //  Each step leaves a state the next recovery handles, so a recovery cut
 //  short at any point is finished by the next one.
 //
@@ -89,7 +86,6 @@ constexpr std::string_view kEndTag = "end";
 constexpr char kFieldSeparator = '\t';
 constexpr char kLineEnd = '\n';
 constexpr std::size_t kEntryFields = 5;
-constexpr std::size_t kPatchFields = 7;
 constexpr std::size_t kEndFields = 3;
 constexpr std::size_t kChecksumDigits = 16;
 constexpr std::size_t kMaxDecimalDigits = 19;  // below 2^63, so no overflow
@@ -228,21 +224,21 @@ Status rollForward(FileSystem& fs, const fs::path& dir, const std::vector<std::s
   for (const CommitJournal::Entry& entry : entries) {
     bool temporaryReady = false;
     bool targetDone = false;
-    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.temporary, entry.patch ? entry.patchSize : entry.size,
-                                      entry.patch ? entry.patchChecksum : entry.checksum, temporaryReady));
+    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.temporary, entry.size, entry.checksum, temporaryReady));
     if (temporaryReady) {
       (entry.patch ? patches : renames).push_back(&entry);
       continue;
     }
-    // A patch is written into its target before its temporary goes, a
-    // whole file renamed: either way the target now holds the new contents.
-    PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.target, entry.size, entry.checksum, targetDone));
+    // A whole temporary may have been renamed already; a patch stays until
+    // the journal is gone, so without it the commit cannot be finished.
+    if (!entry.patch) PX_RETURN_IF_ERROR(contentMatches(fs, dir / entry.target, entry.size, entry.checksum, targetDone));
     if (!targetDone) {
-      return Status(rc::kFileCorrupt,
-                    (dir / CommitJournal::kFileName).string() + ": cannot finish the interrupted commit: neither " +
-                        entry.temporary + " nor " + entry.target + " holds the committed " +
-                        std::to_string(entry.size) + " bytes with checksum " + hex16(entry.checksum) +
-                        "; nothing was changed");
+      const std::string which = entry.patch ? "the patch " + entry.temporary + " for " + entry.target + " does not hold"
+                                            : "neither " + entry.temporary + " nor " + entry.target + " holds";
+      return Status(rc::kFileCorrupt, (dir / CommitJournal::kFileName).string() +
+                                          ": cannot finish the interrupted commit: " + which + " the committed " +
+                                          std::to_string(entry.size) + " bytes with checksum " + hex16(entry.checksum) +
+                                          "; nothing was changed");
     }
   }
   std::set<std::string> renamed;
@@ -251,12 +247,19 @@ Status rollForward(FileSystem& fs, const fs::path& dir, const std::vector<std::s
     renamed.insert(entry->temporary);
   }
   // Written again whole, however far the interrupted commit got with them.
-  for (const CommitJournal::Entry* entry : patches) PX_RETURN_IF_ERROR(applyPatchEntry(fs, dir, *entry));
+  std::set<std::string> kept = renamed;
+  for (const CommitJournal::Entry* entry : patches) {
+    PX_RETURN_IF_ERROR(applyPatchEntry(fs, dir, *entry));
+    kept.insert(entry->temporary);
+  }
   bool removedAny = false;
-  PX_RETURN_IF_ERROR(removeTemporaries(fs, dir, names, renamed, removedAny));
+  PX_RETURN_IF_ERROR(removeTemporaries(fs, dir, names, kept, removedAny));
   PX_RETURN_IF_ERROR(fs.syncDirectory(dir));
   PX_RETURN_IF_ERROR(fs.remove(dir / CommitJournal::kFileName));
-  return fs.syncDirectory(dir);
+  PX_RETURN_IF_ERROR(fs.syncDirectory(dir));
+  // Strays now, which the next recovery removes if this does not get to it.
+  for (const CommitJournal::Entry* entry : patches) PX_RETURN_IF_ERROR(fs.remove(dir / entry->temporary));
+  return Status::Ok();
 }
 
 // Best-effort cleanup after a failure before the commit point; what it leaves
@@ -302,7 +305,6 @@ Bytes CommitJournal::encode(const std::vector<Entry>& entries) {
   for (const Entry& e : entries) {
     text.append(e.patch ? kPatchTag : kEntryTag).append(1, sep).append(std::to_string(e.size)).append(1, sep);
     text.append(hex16(e.checksum)).append(1, sep).append(e.temporary).append(1, sep).append(e.target);
-    if (e.patch) text.append(1, sep).append(std::to_string(e.patchSize)).append(1, sep).append(hex16(e.patchChecksum));
     text.append(1, kLineEnd);
   }
   text.append(kEndTag).append(1, sep).append(std::to_string(entries.size())).append(1, sep);
@@ -350,13 +352,7 @@ Status CommitJournal::decode(std::span<const std::uint8_t> bytes, std::vector<En
     }
     Entry entry;
     entry.patch = patchesAllowed && !f.empty() && f[0] == kPatchTag;
-    if (entry.patch) {
-      if (f.size() != kPatchFields) return corrupt(lineNumber, "not a patch entry");
-      if (!parseDecimal(f[5], entry.patchSize)) return corrupt(lineNumber, "bad patch size");
-      if (!parseHex16(f[6], entry.patchChecksum)) return corrupt(lineNumber, "bad patch checksum");
-    } else if (f.size() != kEntryFields || f[0] != kEntryTag) {
-      return corrupt(lineNumber, "not a file entry");
-    }
+    if (f.size() != kEntryFields || (f[0] != kEntryTag && !entry.patch)) return corrupt(lineNumber, "not a file entry");
     if (!parseDecimal(f[1], entry.size)) return corrupt(lineNumber, "bad size");
     if (!parseHex16(f[2], entry.checksum)) return corrupt(lineNumber, "bad checksum");
     if (!isSafeName(f[4]) || f[4] == kFileName || isTemporaryName(f[4]))
@@ -440,19 +436,14 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
     Status written = images[i].produce(storage, contents);
     Bytes patch;
     bool identical = false;
-    if (written.ok()) {
-      entry.size = contents.size();
-      entry.checksum = checksum(contents);
-      written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
-    }
+    if (written.ok()) written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
     if (written.ok() && identical) continue;
-    if (written.ok() && !patch.empty()) {
-      entry.patch = true;
-      entry.patchSize = patch.size();
-      entry.patchChecksum = checksum(patch);
-      written = fs.writeFile(directory / entry.temporary, patch, true);
-    } else if (written.ok()) {
-      written = fs.writeFile(directory / entry.temporary, contents, true);
+    if (written.ok()) {
+      entry.patch = !patch.empty();
+      const std::span<const std::uint8_t> temporary = entry.patch ? std::span<const std::uint8_t>(patch) : contents;
+      entry.size = temporary.size();
+      entry.checksum = checksum(temporary);
+      written = fs.writeFile(directory / entry.temporary, temporary, true);
     }
     journaled.push_back(entry);
     if (!written.ok()) {
@@ -496,12 +487,13 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
     if (!applied.ok()) break;
   }
   if (applied.ok()) applied = fs.syncDirectory(directory);
-  // A patch's target is synced by now; its temporary has done its work.
+  if (applied.ok()) applied = fs.remove(journalPath);
+  if (applied.ok()) applied = fs.syncDirectory(directory);
+  // The patches' targets are synced; their temporaries go once the journal
+  // that names them is gone (recovery would remove them as strays).
   for (const Entry& entry : entries) {
     if (applied.ok() && entry.patch) applied = fs.remove(directory / entry.temporary);
   }
-  if (applied.ok()) applied = fs.remove(journalPath);
-  if (applied.ok()) applied = fs.syncDirectory(directory);
   if (applied.ok()) return Status::Ok();
 
   // Past the commit point the only way is forward; recovery is that way.

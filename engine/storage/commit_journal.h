@@ -28,13 +28,11 @@ class CommitJournal {
   struct Entry {
     std::string temporary;
     std::string target;
+    // The temporary's size and checksum(): the new contents, or for a patch
+    // the changes (file_patch.h) that are written into the target in place.
     std::uint64_t size = 0;
-    std::uint64_t checksum = 0;  // checksum() of the new contents
-    // A patch (file_patch.h): the temporary holds the changes, of this size
-    // and checksum, that are written into the target in place.
+    std::uint64_t checksum = 0;
     bool patch = false;
-    std::uint64_t patchSize = 0;
-    std::uint64_t patchChecksum = 0;
     bool operator==(const Entry&) const = default;
   };
 

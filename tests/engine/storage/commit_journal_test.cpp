@@ -266,7 +266,7 @@ TEST(CommitJournalFormat, RoundTripsAndEveryPrefixIsIncomplete) {
   const std::vector<CommitJournal::Entry> entries = {
       {"a.db.pxnew", "a.db", 4096, 0x0123456789abcdefull},
       {"a.px.pxnew", "a.px", 0, 0},
-      {"a.mb.pxnew", "a.mb", 1 << 20, 0xfedcba9876543210ull, true, 8200, 0x00000000ffffffffull}};
+      {"a.mb.pxnew", "a.mb", 8200, 0xfedcba9876543210ull, true}};
   const Bytes journal = CommitJournal::encode(entries);
   std::vector<CommitJournal::Entry> decoded;
   bool complete = false;
@@ -283,10 +283,9 @@ TEST(CommitJournalFormat, RoundTripsAndEveryPrefixIsIncomplete) {
 TEST(CommitJournalFormat, CompleteButMalformedJournalsAreRejected) {
   const std::pair<std::string, ResultCode> cases[] = {
       {"PXCOMMIT\t3\nend\t0\t", rc::kUnsupportedVersion},
-      // Patches need version 2, and a patch line has seven fields.
-      {"PXCOMMIT\t1\npatch\t1\t0000000000000000\ta.pxnew\ta\t1\t0000000000000000\nend\t1\t", rc::kFileCorrupt},
-      {"PXCOMMIT\t2\npatch\t1\t0000000000000000\ta.pxnew\ta\nend\t1\t", rc::kFileCorrupt},
-      {"PXCOMMIT\t2\npatch\t1\t0000000000000000\ta.pxnew\ta\t-1\t0000000000000000\nend\t1\t", rc::kFileCorrupt},
+      // Patches need version 2.
+      {"PXCOMMIT\t1\npatch\t1\t0000000000000000\ta.pxnew\ta\nend\t1\t", rc::kFileCorrupt},
+      {"PXCOMMIT\t2\npatch\t1\t0000000000000000\ta.pxnew\ta\tb\nend\t1\t", rc::kFileCorrupt},
       {"NOTAJNL\t1\nend\t0\t", rc::kFileCorrupt},
       {"end\t0\t", rc::kFileCorrupt},
       {"PXCOMMIT\t1\nend\t1\t", rc::kFileCorrupt},
