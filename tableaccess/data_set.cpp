@@ -25,7 +25,8 @@ TDataSet::~TDataSet() {
   // Derived views close themselves in their own destructors, while their
   // engine steps still exist; this only lets go of what is left.
   while (!dataSources_.empty()) dataSources_.back()->SetDataSet(nullptr);
-  for (TField* field : fields_) field->SetDataSet(nullptr);
+  // Each field takes itself off the list as it lets go.
+  while (!fields_.empty()) fields_.back()->SetDataSet(nullptr);
 }
 
 // --- opening and closing

@@ -249,4 +249,20 @@ TEST_F(FieldTest, FloatAndBooleanFieldsConvertText) {
   delete number;
 }
 
+// Fields that outlive their view (owned elsewhere) must all forget it, so
+// that none reaches back into it when it goes later.
+TEST(FieldLifetime, AViewThatGoesFirstLetsGoOfEveryField) {
+  TComponent owner;
+  auto view = std::make_unique<TTable>();
+  std::vector<TField*> fields;
+  for (const char* name : {"ID", "Name", "Count", "Remark"}) {
+    auto* field = new TStringField(&owner);
+    field->SetFieldName(name);
+    field->SetDataSet(view.get());
+    fields.push_back(field);
+  }
+  view.reset();
+  for (TField* field : fields) EXPECT_EQ(field->DataSet(), nullptr) << field->FieldName();
+}
+
 }  // namespace
