@@ -10,7 +10,9 @@
 // and a copy of the result, and the round with the median ratio is shown. --quick runs one round
 // at 1/20 scale (the smoke test); --keep leaves the databases in place.
 // Each merge and each copy runs in a child process of its own, so that its
-// peak memory is its own and the modules start from nothing.
+// peak memory is its own and the modules start from nothing. The merged
+// tables are checked afterwards; the exit code is 1 when the merge failed,
+// rejected records or left a table that does not pass the check.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +33,7 @@
 #include "bench/timed_file_system.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "engine/storage/table_check.h"
 #include "framework/core/application.h"
 #include "framework/core/recording_dialogs.h"
 #include "tableaccess/batch_move.h"
@@ -68,6 +71,7 @@ struct Run {
   MergeFigures merge;
   double copy = 0, copyAfter = 0;
   long peakKiB = 0;
+  std::size_t checkErrors = 0;  // of the table check of both merged databases
 };
 
 std::uintmax_t directoryBytes(const fs::path& dir) {
@@ -86,6 +90,19 @@ std::uintmax_t touchedBytes(const fs::path& dir) {
     if (stem == "patient" || stem == "session" || stem == "data" || stem == "index") total += e.file_size();
   }
   return total;
+}
+
+// Errors that the table check finds in the tables of a directory.
+std::size_t checkErrors(const fs::path& dir) {
+  std::vector<px::TableCheckResult> results;
+  if (!px::checkDirectory(px::localFileSystem(), dir, {}, results).ok()) return 1;
+  std::size_t errors = 0;
+  for (const px::TableCheckResult& r : results) {
+    errors += r.errors() + (r.status.ok() ? 0 : 1);
+    for (const px::CheckFinding& f : r.findings)
+      if (f.severity == px::CheckFinding::Severity::Error) std::fprintf(stderr, "%s: %s\n", f.file.c_str(), f.text.c_str());
+  }
+  return errors;
 }
 
 void makeSample(const fs::path& dir, long patients, long firstKey, int seed) {
@@ -253,6 +270,7 @@ std::vector<Run> measure(const fs::path& base, double scale, int repeat) {
     });
     if (!readAll(pipeEnds[0], run.copyAfter)) std::exit(1);
     fs::remove_all(root / "after");
+    run.checkErrors = checkErrors(run.active) + checkErrors(run.old);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
     rounds.push_back(run);
@@ -299,6 +317,10 @@ bool sound(const Run& r) {
   const MergeFigures& m = r.merge;
   if (m.failed != 0) {
     std::fprintf(stderr, "the merge failed: %s\n", m.message);
+    return false;
+  }
+  if (r.checkErrors != 0) {
+    std::fprintf(stderr, "the table check found %zu errors in the merged databases\n", r.checkErrors);
     return false;
   }
   for (int i = 0; i < 3; ++i) {
