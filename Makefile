@@ -11,7 +11,7 @@ deps:
 	@./tools/install_deps.sh
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX_BENCH=ON
 	cmake --build build -j$(JOBS)
 
 run: build
