@@ -161,18 +161,7 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
     return 1;
   }
 
-  TBatchMove* moves[3];
-  TTable* sources[3] = {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData};
-  TTable* destinations[3] = {dmRA5->dPatient, dmRA5->dSession, dmRA5->dData};
-  const char* names[3] = {"BatchMovePat", "BatchMoveSes", "BatchMoveDat"};
-  for (int i = 0; i < 3; ++i) {
-    moves[i] = new TBatchMove(&Application);
-    moves[i]->SetName(names[i]);
-    moves[i]->SetSource(sources[i]);
-    moves[i]->SetDestination(destinations[i]);
-    moves[i]->SetAbortOnKeyViol(false);
-    moves[i]->SetAbortOnProblem(false);
-  }
+  const MergeTables tables = CreateMergeTables(Application, *dmRA5, *dmRA5old);
 
   BindOldDatabase(*dmRA5old, options.oldDirectory);
   try {
@@ -188,7 +177,6 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
     return 1;
   }
 
-  const MergeTables tables = MergeTablesOf(*dmRA5, *dmRA5old, moves[0], moves[1], moves[2]);
   if (options.check) {
     const MergeCheckReport report = CheckMerge(tables);
     std::cout << FormatCheckReport(report);

@@ -2,6 +2,7 @@
 
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "tableaccess/batch_move.h"
 #include "tableaccess/integer_field.h"
 #include "tableaccess/string_field.h"
 #include "tableaccess/table.h"
@@ -50,4 +51,20 @@ MergeTables MergeTablesOf(TdmRA5& active, TdmRA5old& old, TBatchMove* patients, 
   t.sessions = sessions;
   t.data = data;
   return t;
+}
+
+MergeTables CreateMergeTables(TComponent& owner, TdmRA5& active, TdmRA5old& old) {
+  TTable* sources[3] = {old.dPatient, old.dSession, old.dData};
+  TTable* destinations[3] = {active.dPatient, active.dSession, active.dData};
+  const char* names[3] = {"BatchMovePat", "BatchMoveSes", "BatchMoveDat"};
+  TBatchMove* moves[3];
+  for (int i = 0; i < 3; ++i) {
+    moves[i] = new TBatchMove(&owner);
+    moves[i]->SetName(names[i]);
+    moves[i]->SetSource(sources[i]);
+    moves[i]->SetDestination(destinations[i]);
+    moves[i]->SetAbortOnKeyViol(false);
+    moves[i]->SetAbortOnProblem(false);
+  }
+  return MergeTablesOf(active, old, moves[0], moves[1], moves[2]);
 }

@@ -7,6 +7,7 @@
 
 #include "app/merge_procedure.h"
 
+class TComponent;
 class TdmRA5;
 class TdmRA5old;
 
@@ -25,6 +26,12 @@ void OpenOldDatabase(TdmRA5old& old);
 void CheckOldKeys(const TdmRA5old& old);
 // Closes dData, dSession and dPatient in that order.
 void CloseOldDatabase(TdmRA5old& old);
+
+// Creates, owned by `owner`, the three batch appends the merge window
+// declares (BatchMovePat, BatchMoveSes, BatchMoveDat: old to active, not
+// aborting on key violations or problems), for front ends without the window,
+// and returns the merge's tables with them.
+MergeTables CreateMergeTables(TComponent& owner, TdmRA5& active, TdmRA5old& old);
 
 MergeTables MergeTablesOf(TdmRA5& active, TdmRA5old& old, TBatchMove* patients, TBatchMove* sessions,
                           TBatchMove* data);

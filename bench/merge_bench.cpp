@@ -170,18 +170,7 @@ MergeFigures mergeHere(const Run& run) {
       std::snprintf(f.message, sizeof f.message, "%s", dialogs.shown.front().text.c_str());
       return f;
     }
-    TBatchMove* moves[3];
-    TTable* sources[3] = {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData};
-    TTable* destinations[3] = {dmRA5->dPatient, dmRA5->dSession, dmRA5->dData};
-    const char* names[3] = {"BatchMovePat", "BatchMoveSes", "BatchMoveDat"};
-    for (int i = 0; i < 3; ++i) {
-      moves[i] = new TBatchMove(&Application);
-      moves[i]->SetName(names[i]);
-      moves[i]->SetSource(sources[i]);
-      moves[i]->SetDestination(destinations[i]);
-      moves[i]->SetAbortOnKeyViol(false);
-      moves[i]->SetAbortOnProblem(false);
-    }
+    const MergeTables tables = CreateMergeTables(Application, *dmRA5, *dmRA5old);
     BindOldDatabase(*dmRA5old, run.old.string());
     OpenOldDatabase(*dmRA5old);
     CheckOldKeys(*dmRA5old);
@@ -202,7 +191,7 @@ MergeFigures mergeHere(const Run& run) {
         case MergePhase::Writing: current = &f.write; break;
       }
     };
-    const MergeReport report = RunMerge(MergeTablesOf(*dmRA5, *dmRA5old, moves[0], moves[1], moves[2]), progress);
+    const MergeReport report = RunMerge(tables, progress);
     *current = seconds(mark);
     f.moved[0] = report.patients;
     f.moved[1] = report.sessions;
