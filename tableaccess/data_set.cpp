@@ -1,6 +1,7 @@
 #include "tableaccess/data_set.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "tableaccess/data_source.h"
 #include "tableaccess/db_errors.h"
@@ -210,6 +211,9 @@ void TDataSet::Resync() {
   DataEvent(TDataEvent::deDataSetChange);
 }
 
+// Only when the engine cursor stands elsewhere: putting it back by bookmark
+// makes it forget the hidden records it has passed, so a filtered walk that
+// edits every record it meets would pass them all again at each step.
 void TDataSet::UpdateCursorPos() {
   if (activeRecord_ < recordCount_ && currentRecord_ != static_cast<long>(activeRecord_)) {
     InternalSetToRecord(buffers_[activeRecord_]);
@@ -336,8 +340,7 @@ void TDataSet::StartEdit() {
 void TDataSet::RunEditStep() {
   for (;;) {
     try {
-      InternalSetToRecord(buffers_[activeRecord_]);
-      currentRecord_ = static_cast<long>(activeRecord_);
+      UpdateCursorPos();
       InternalEdit(buffers_[activeRecord_]);
       return;
     } catch (EDatabaseError& error) {
@@ -391,10 +394,7 @@ void TDataSet::CheckRequiredFields() const {
 void TDataSet::RunPostStep(bool inserting) {
   for (;;) {
     try {
-      if (!inserting) {
-        InternalSetToRecord(buffers_[activeRecord_]);
-        currentRecord_ = static_cast<long>(activeRecord_);
-      }
+      if (!inserting) UpdateCursorPos();
       CheckRequiredFields();
       InternalPost(buffers_[activeRecord_], inserting);
       return;
@@ -433,10 +433,7 @@ void TDataSet::CancelEdit() {
   DataEvent(TDataEvent::deCheckBrowseMode);
   Run(BeforeCancel, *this);
   if (inserting) Run(BeforeScroll, *this);
-  if (!inserting) {
-    InternalSetToRecord(buffers_[activeRecord_]);
-    currentRecord_ = static_cast<long>(activeRecord_);
-  }
+  if (!inserting) UpdateCursorPos();
   InternalCancel(!inserting);
   SetState(TDataSetState::dsBrowse);
   Resync();
@@ -474,8 +471,15 @@ void TDataSet::SetFilter(const std::string& text) {
   }
   CheckBrowseMode();
   if (text != filterText_) {
-    filterText_ = text;
-    ReplaceFilter();
+    // A text that does not parse raises and leaves the old filter, and its
+    // text, in force.
+    std::string previous = std::exchange(filterText_, text);
+    try {
+      ReplaceFilter();
+    } catch (...) {
+      filterText_ = std::move(previous);
+      throw;
+    }
   }
   if (filtered_) GoFirst();
 }
@@ -487,8 +491,13 @@ void TDataSet::SetFilterOptions(TFilterOptions options) {
   }
   CheckBrowseMode();
   if (!(options == filterOptions_)) {
-    filterOptions_ = options;
-    ReplaceFilter();
+    const TFilterOptions previous = std::exchange(filterOptions_, options);
+    try {
+      ReplaceFilter();
+    } catch (...) {
+      filterOptions_ = previous;
+      throw;
+    }
   }
   if (filtered_) GoFirst();
 }
