@@ -543,8 +543,12 @@ void TDataSet::DataEvent(TDataEvent event, TDataEventInfo info) {
     info.field->Change();
   }
   if (disableCount_ > 0) {
-    // With the controls disabled only whether the view is active gets through.
-    if (event == TDataEvent::deUpdateState && IsActiveState(disableState_) != Active()) {
+    // With the controls disabled only whether the view is active gets
+    // through, each time it changes: a view opened and closed again (or
+    // closed and opened again) while disabled must leave its data sources
+    // where it ends, not where it began.
+    if (event == TDataEvent::deUpdateState && Active() != disabledActive_) {
+      disabledActive_ = Active();
       NotifyDataSources(TDataEvent::deDisabledStateChange, TDataEventInfo{nullptr, 0, Active()});
     }
     return;
@@ -561,6 +565,7 @@ void TDataSet::NotifyDataSources(TDataEvent event, const TDataEventInfo& info) {
 void TDataSet::DisableControls() {
   if (disableCount_ == 0) {
     disableState_ = state_;
+    disabledActive_ = Active();
     enableEventPending_ = true;
   }
   ++disableCount_;
