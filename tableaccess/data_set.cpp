@@ -77,10 +77,19 @@ void TDataSet::CloseSequence() {
   modified_ = false;
   ClearBuffers();
   BindFields(false);
-  CloseCursor();
+  // Letting go of the database can commit it (the last view of a database
+  // without KeepConnection); the view is closed all the same, then the
+  // failure passes on.
+  std::exception_ptr failure;
+  try {
+    CloseCursor();
+  } catch (...) {
+    failure = std::current_exception();
+  }
   DestroyDefaultFields();
   SetBufListSize(0);
   if (!Destroying()) Run(AfterClose, *this);
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataSet::DestroyDefaultFields() {

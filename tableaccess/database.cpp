@@ -43,10 +43,20 @@ void TDatabase::Open() {
 
 void TDatabase::Close() {
   if (handle_ == nullptr) return;
-  while (!dataSets_.empty()) {
-    TDBDataSet* dataSet = dataSets_.back();
-    dataSet->Close();
-    UnregisterDataSet(dataSet);
+  {
+    // Each view that closes lowers the reference count, and without
+    // KeepConnection the last one would have the session destroy this
+    // database while this loop still runs on it.
+    struct ClosingViews {
+      bool& flag;
+      explicit ClosingViews(bool& f) : flag(f) { flag = true; }
+      ~ClosingViews() { flag = false; }
+    } closing(closingViews_);
+    while (!dataSets_.empty()) {
+      TDBDataSet* dataSet = dataSets_.back();
+      dataSet->Close();
+      UnregisterDataSet(dataSet);
+    }
   }
   px::Database* handle = handle_;
   handle_ = nullptr;

@@ -49,8 +49,12 @@ class TDatabase : public TComponent {
 
   // Connects to the engine database of the name (nothing when connected).
   void Open();
-  // Disconnects; the views that use it must be closed first.
+  // Closes the views that use it, then disconnects, which commits what they
+  // changed; a failed commit raises, with the database disconnected.
   void Close();
+  // True while Close() closes the views: their close must not destroy or
+  // close this database again.
+  bool ClosingViews() const { return closingViews_; }
 
   // The session counts the views that opened this database.
   void AddReference() { ++refCount_; }
@@ -71,7 +75,7 @@ class TDatabase : public TComponent {
   std::string databaseName_, aliasName_, driverName_, sessionName_;
   std::vector<std::string> params_;
   bool keepConnection_ = true, loginPrompt_ = true, handleShared_ = false;
-  bool readOnly_ = false, exclusive_ = false, temporary_ = false;
+  bool readOnly_ = false, exclusive_ = false, temporary_ = false, closingViews_ = false;
   px::Database* handle_ = nullptr;
   TSession* session_ = nullptr;
   int refCount_ = 0;
