@@ -1,7 +1,9 @@
 #include "tableaccess/database.h"
 
 #include <algorithm>
+#include <exception>
 
+#include "engine/access/linked_commit.h"
 #include "tableaccess/db_data_set.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"
@@ -77,6 +79,26 @@ void TDatabase::FlushChanges() {
   binding::Check(handle_->flush());
 }
 
-void TDatabase::DiscardChanges() {
-  if (handle_ != nullptr) handle_->discardChanges();
+void TDatabase::FlushChangesWith(TDatabase& other, bool& written) {
+  written = false;
+  if (handle_ == nullptr || other.handle_ == nullptr) DatabaseError("Database is not connected", this);
+  binding::Check(px::LinkedCommit::commit(*handle_, *other.handle_, written));
+  written = true;
+}
+
+void TDatabase::RevertChanges() {
+  if (handle_ == nullptr) return;
+  const std::vector<TDBDataSet*> open = dataSets_;
+  handle_->discardChanges();
+  Close();
+  Open();
+  std::exception_ptr failure;
+  for (TDBDataSet* dataSet : open) {
+    try {
+      dataSet->Open();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }

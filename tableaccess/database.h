@@ -65,10 +65,19 @@ class TDatabase : public TComponent {
 
   // Commits the engine database's changes to its files.
   void FlushChanges();
-  // Gives up the changes not yet committed, when writing half of them would
-  // be worse than none: nothing more of this database is written, also not
-  // when it closes.
-  void DiscardChanges();
+  // Commits this database's changes and `other`'s as one step: both or
+  // neither, also across a crash (the next open finishes or undoes it). On
+  // failure `written` tells whether both hold their changes (true) or
+  // neither does (false) once reconnected; then the error passes on.
+  // REQUIRES: both connected, to different directories.
+  void FlushChangesWith(TDatabase& other, bool& written);
+  // Gives up every change not yet committed, when writing part of the work
+  // would be worse than none: the views of this database close, the engine
+  // database goes without writing, is connected again (which finishes or
+  // undoes a commit cut short) and the views that were open open again, in
+  // the order they had opened, on the files as they are. An open that fails
+  // passes on after the others.
+  void RevertChanges();
 
  private:
   friend class TSession;
