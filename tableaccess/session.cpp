@@ -93,16 +93,14 @@ void TSession::Close() {
   std::exception_ptr failure;
   while (!databases_.empty()) {
     TDatabase* database = databases_.back();
+    RemoveDatabase(database);
     try {
       if (database->Temporary()) {
-        RemoveDatabase(database);
         DestroyTemporary(database);
       } else {
         database->Close();
-        RemoveDatabase(database);
       }
     } catch (...) {
-      RemoveDatabase(database);
       if (!failure) failure = std::current_exception();
     }
   }
