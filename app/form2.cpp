@@ -65,8 +65,10 @@ void TForm2::Register() {
 }
 
 void TForm2::DirectoryDlgDlgChange(TComponent*) {
-  // Outside the guarded section: views open on another directory refuse the
-  // new name, and that error reaches the exception display.
+  // Outside the guarded section: the active database's own directory, and
+  // views open on another directory, refuse the new name, and that error
+  // reaches the exception display.
+  CheckNotActiveDatabase(*dmRA5, DirectoryDlg->Path());
   BindOldDatabase(*dmRA5old, DirectoryDlg->Path());
   try {
     // Opening makes the progress bars read each view's first key as a whole

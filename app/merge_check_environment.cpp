@@ -9,6 +9,7 @@
 #endif
 
 #include "engine/access/in_use_check.h"
+#include "engine/access/linked_commit.h"
 #include "engine/storage/commit_journal.h"
 #include "engine/storage/table_family.h"
 #include "framework/core/component.h"
@@ -134,9 +135,13 @@ void CheckUnfinishedCommits(MergeCheckReport& report) {
   for (const auto& [directory, which] : databases) {
     if (directory->empty()) continue;
     std::error_code ec;
-    bool unfinished = fs::exists(*directory / px::CommitJournal::kFileName, ec);
+    // A commit's journal and temporaries, and a linked commit's journal and
+    // copies: the next open finishes or undoes what they belong to.
+    bool unfinished = fs::exists(*directory / px::CommitJournal::kFileName, ec) ||
+                      fs::exists(*directory / px::LinkedCommit::kJournalName, ec);
     for (fs::directory_iterator it(*directory, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      if (px::lowerAscii(it->path().filename().string()).ends_with(px::CommitJournal::kTemporarySuffix)) {
+      const std::string name = px::lowerAscii(it->path().filename().string());
+      if (name.ends_with(px::CommitJournal::kTemporarySuffix) || name.ends_with(px::LinkedCommit::kCopySuffix)) {
         unfinished = true;
       }
     }
@@ -158,14 +163,15 @@ void CheckFieldLayouts(const MergeTables& t, MergeCheckReport& report) {
 void CheckDiskSpace(const MergeTables& t, const MergeCheckOptions& options, MergeCheckReport& report) {
   // Each commit writes the changed tables anew beside the old files and then
   // replaces them: the old database's three tables keep their size, the
-  // active ones grow by the share of the old records appended.
-  std::uintmax_t oldNeeded = kJournalBytes, activeNeeded = kJournalBytes;
+  // active ones grow by the share of the old records appended. The old
+  // database also keeps a copy of its files until the active one is written.
+  std::uintmax_t oldNeeded = 2 * kJournalBytes, activeNeeded = kJournalBytes;
   const TableCheck* checks[] = {&report.patients, &report.sessions, &report.data};
   const TBatchMove* moves[] = {t.patients, t.sessions, t.data};
   for (int i = 0; i < 3; ++i) {
     const auto* source = dynamic_cast<const TTable*>(moves[i]->Source());
     const std::uintmax_t oldBytes = source ? TableBytes(report.oldDirectory, source->TableName()) : 0;
-    oldNeeded += oldBytes;
+    oldNeeded += 2 * oldBytes;
     const TableCheck& check = *checks[i];
     const std::int64_t appended = check.admitted - static_cast<std::int64_t>(check.appendCollisions.size());
     std::uintmax_t growth = 0;

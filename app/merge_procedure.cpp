@@ -93,7 +93,10 @@ MergeCounters ReadCounters(const MergeTables& t) {
   return MergeCounters{t.lastPatient->AsInteger(), t.lastSession->AsInteger(), t.lastData->AsInteger()};
 }
 
-MergeReport RunMerge(const MergeTables& t, const MergeProgress& progress) {
+namespace {
+
+// The merge itself: phases 1a to 2 and the write of both databases as one.
+MergeReport MergeSteps(const MergeTables& t, const MergeProgress& progress, bool& written) {
   MergeReport report;
   report.before = ReadCounters(t);
 
@@ -142,24 +145,73 @@ MergeReport RunMerge(const MergeTables& t, const MergeProgress& progress) {
   t.data->Execute();
   report.data = CountsOf(*t.data);
 
-  // The old database first: its renumbered keys are what the active one now
-  // holds. When a write fails, the changes not yet written are given up: the
-  // close would write them after all, and a merge reported as failed would
-  // stand complete, for the next merge to append once more.
+  // Both databases in one step: the old one's renumbered keys are what the
+  // active one now holds, so one without the other would leave the next
+  // merge appending everything again, or measurements under other patients.
   Started(progress, MergePhase::Writing);
   TDatabase* old = t.oldPatient->Database();
   TDatabase* active = t.index->Database();
-  try {
-    if (old) old->FlushChanges();
-    if (active) active->FlushChanges();
-  } catch (...) {
-    if (old) old->DiscardChanges();
-    if (active) active->DiscardChanges();
-    throw;
+  if (old != nullptr && active != nullptr) {
+    old->FlushChangesWith(*active, written);
+  } else {
+    for (TDatabase* database : {old, active}) {
+      if (database != nullptr) database->FlushChanges();
+    }
+    written = true;
   }
 
   report.after = ReadCounters(t);
   return report;
+}
+
+// After a failure: what memory holds goes, and both databases are read again
+// as their files hold them (which finishes or undoes a write cut short). The
+// active one first: the old one's reconnection decides, from what the active
+// one holds, whether its own write stays. An error here is told beside the
+// failure.
+std::string RevertBoth(TDatabase* old, TDatabase* active) {
+  std::string problems;
+  for (TDatabase* database : {active, old}) {
+    if (database == nullptr) continue;
+    try {
+      database->RevertChanges();
+    } catch (const std::exception& e) {
+      problems += "\r\n" + std::string(e.what());
+    }
+  }
+  return problems;
+}
+
+// The failure's text, then what became of the two databases.
+std::string FailureText(const std::string& failure, bool written, const std::string& problems) {
+  if (written) return failure + "\r\nDie Datenbanken sind trotzdem vollständig zusammengeführt." + problems;
+  if (problems.empty()) {
+    return failure + "\r\nNichts wurde geändert: die aktive und die alte Datenbank sind wie vor dem Zusammenführen.";
+  }
+  return failure +
+         "\r\nNichts wurde geändert; die Datenbanken ließen sich danach nicht wieder öffnen, "
+         "beim nächsten Öffnen sind beide wie vor dem Zusammenführen." +
+         problems;
+}
+
+}  // namespace
+
+MergeReport RunMerge(const MergeTables& t, const MergeProgress& progress) {
+  // Whatever fails (a key that is no number, a key that collides, an engine
+  // error, a write), both databases stay as they were before: the counters,
+  // the renumbered old records and the appended ones are given up together.
+  TDatabase* old = t.oldPatient->Database();
+  TDatabase* active = t.index->Database();
+  bool written = false;
+  try {
+    return MergeSteps(t, progress, written);
+  } catch (Exception& failure) {
+    // The failure keeps its kind; only its text grows.
+    failure.SetMessage(FailureText(failure.Message(), written, RevertBoth(old, active)));
+    throw;
+  } catch (const std::exception& failure) {
+    throw EDatabaseError(FailureText(failure.what(), written, RevertBoth(old, active)));
+  }
 }
 
 std::string RejectedRecordsMessage(const MergeReport& report) {

@@ -59,9 +59,10 @@ struct MergeReport {
   bool anyRejected() const;
 };
 
-// Runs the whole merge. Throws whatever a step throws; what was posted before
-// stays (counters advanced, records renumbered, appends done). After the
-// appends it writes the old database, then the active one.
+// Runs the whole merge and writes both databases in one step. Throws what a
+// step throws, its text followed by what became of the databases: whatever
+// failed, nothing was changed (the views of both show the files as before),
+// unless the write had gone through all the same, which the text says.
 MergeReport RunMerge(const MergeTables& tables, const MergeProgress& progress = {});
 
 // The counters as the counter view shows them now.

@@ -163,6 +163,13 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
 
   const MergeTables tables = CreateMergeTables(Application, *dmRA5, *dmRA5old);
 
+  // Merged into itself, the active database would have every key renumbered.
+  try {
+    CheckNotActiveDatabase(*dmRA5, options.oldDirectory);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return options.check ? 2 : 1;
+  }
   BindOldDatabase(*dmRA5old, options.oldDirectory);
   try {
     OpenOldDatabase(*dmRA5old);

@@ -1,11 +1,55 @@
 #include "app/old_database.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "engine/access/database_name.h"
+#include "engine/access/engine_config.h"
 #include "tableaccess/batch_move.h"
+#include "tableaccess/database.h"
+#include "tableaccess/db_errors.h"
 #include "tableaccess/integer_field.h"
 #include "tableaccess/string_field.h"
 #include "tableaccess/table.h"
+
+namespace {
+
+// The active database's directory; empty when neither an open view nor the
+// configuration tells it.
+std::filesystem::path ActiveDirectory(const TdmRA5& active) {
+  if (active.dIndex == nullptr) return {};
+  const TDatabase* database = active.dIndex->Database();
+  if (database != nullptr && database->Handle() != nullptr) return database->Handle()->directory();
+  const std::string& name = active.dIndex->DatabaseName();
+  if (px::isDirectoryName(name)) return px::directoryFromName(name);
+  px::EngineConfig config;
+  std::filesystem::path directory;
+  if (px::EngineConfig::load(config).ok() && config.resolveAlias(name, directory).ok()) return directory;
+  return {};
+}
+
+// Whether two directory paths lead to the same directory: the file system
+// says so for existing ones (links, another spelling, a share of the same
+// place); otherwise their absolute, normal forms must agree.
+bool SameDirectory(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  const std::filesystem::path left = std::filesystem::weakly_canonical(a, ec);
+  if (ec) return false;
+  const std::filesystem::path right = std::filesystem::weakly_canonical(b, ec);
+  return !ec && left == right;
+}
+
+}  // namespace
+
+void CheckNotActiveDatabase(const TdmRA5& active, const std::string& path) {
+  const std::filesystem::path activeDirectory = ActiveDirectory(active);
+  if (activeDirectory.empty()) return;
+  // The directory the old views will open, as the engine takes their name.
+  if (SameDirectory(px::directoryFromName(path + "\\"), activeDirectory)) DatabaseError(kOldIsActiveMessage);
+}
 
 void BindOldDatabase(TdmRA5old& old, const std::string& path) {
   const std::string name = path + "\\";

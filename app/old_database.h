@@ -14,6 +14,17 @@ class TdmRA5old;
 // The window's one message of its own, for an old database that cannot be opened.
 inline constexpr const char* kOldDataMessage = "Alte Daten nicht in diesem Verzeichnis, unvollständig oder beschädigt!";
 
+// The message for an old directory that is the active database itself.
+inline constexpr const char* kOldIsActiveMessage =
+    "Das gewählte Verzeichnis ist das der aktiven Datenbank. Die alte Datenbank muss in einem anderen "
+    "Verzeichnis liegen: nichts wurde geändert.";
+
+// Refuses (EDatabaseError with kOldIsActiveMessage) an old directory `path`
+// that is the active database's directory under any name: another spelling,
+// a link, another path to the same place. The active directory is the one its
+// open views use, else the one the engine's configuration gives the alias.
+void CheckNotActiveDatabase(const TdmRA5& active, const std::string& path);
+
 // Sets the database name of the three old views to `path` plus a backslash
 // (whatever the path ends in). Fails, like the views, when they are open on
 // another directory.

@@ -1,6 +1,7 @@
 #include "tableaccess/data_set.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "tableaccess/data_source.h"
 #include "tableaccess/db_errors.h"
@@ -76,10 +77,19 @@ void TDataSet::CloseSequence() {
   modified_ = false;
   ClearBuffers();
   BindFields(false);
-  CloseCursor();
+  // Letting go of the database can commit it (the last view of a database
+  // without KeepConnection); the view is closed all the same, then the
+  // failure passes on.
+  std::exception_ptr failure;
+  try {
+    CloseCursor();
+  } catch (...) {
+    failure = std::current_exception();
+  }
   DestroyDefaultFields();
   SetBufListSize(0);
   if (!Destroying()) Run(AfterClose, *this);
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataSet::DestroyDefaultFields() {
@@ -210,6 +220,9 @@ void TDataSet::Resync() {
   DataEvent(TDataEvent::deDataSetChange);
 }
 
+// Only when the engine cursor stands elsewhere: putting it back by bookmark
+// makes it forget the hidden records it has passed, so a filtered walk that
+// edits every record it meets would pass them all again at each step.
 void TDataSet::UpdateCursorPos() {
   if (activeRecord_ < recordCount_ && currentRecord_ != static_cast<long>(activeRecord_)) {
     InternalSetToRecord(buffers_[activeRecord_]);
@@ -336,8 +349,7 @@ void TDataSet::StartEdit() {
 void TDataSet::RunEditStep() {
   for (;;) {
     try {
-      InternalSetToRecord(buffers_[activeRecord_]);
-      currentRecord_ = static_cast<long>(activeRecord_);
+      UpdateCursorPos();
       InternalEdit(buffers_[activeRecord_]);
       return;
     } catch (EDatabaseError& error) {
@@ -391,10 +403,7 @@ void TDataSet::CheckRequiredFields() const {
 void TDataSet::RunPostStep(bool inserting) {
   for (;;) {
     try {
-      if (!inserting) {
-        InternalSetToRecord(buffers_[activeRecord_]);
-        currentRecord_ = static_cast<long>(activeRecord_);
-      }
+      if (!inserting) UpdateCursorPos();
       CheckRequiredFields();
       InternalPost(buffers_[activeRecord_], inserting);
       return;
@@ -433,10 +442,7 @@ void TDataSet::CancelEdit() {
   DataEvent(TDataEvent::deCheckBrowseMode);
   Run(BeforeCancel, *this);
   if (inserting) Run(BeforeScroll, *this);
-  if (!inserting) {
-    InternalSetToRecord(buffers_[activeRecord_]);
-    currentRecord_ = static_cast<long>(activeRecord_);
-  }
+  if (!inserting) UpdateCursorPos();
   InternalCancel(!inserting);
   SetState(TDataSetState::dsBrowse);
   Resync();
@@ -474,8 +480,15 @@ void TDataSet::SetFilter(const std::string& text) {
   }
   CheckBrowseMode();
   if (text != filterText_) {
-    filterText_ = text;
-    ReplaceFilter();
+    // A text that does not parse raises and leaves the old filter, and its
+    // text, in force.
+    std::string previous = std::exchange(filterText_, text);
+    try {
+      ReplaceFilter();
+    } catch (...) {
+      filterText_ = std::move(previous);
+      throw;
+    }
   }
   if (filtered_) GoFirst();
 }
@@ -487,8 +500,13 @@ void TDataSet::SetFilterOptions(TFilterOptions options) {
   }
   CheckBrowseMode();
   if (!(options == filterOptions_)) {
-    filterOptions_ = options;
-    ReplaceFilter();
+    const TFilterOptions previous = std::exchange(filterOptions_, options);
+    try {
+      ReplaceFilter();
+    } catch (...) {
+      filterOptions_ = previous;
+      throw;
+    }
   }
   if (filtered_) GoFirst();
 }
@@ -534,8 +552,12 @@ void TDataSet::DataEvent(TDataEvent event, TDataEventInfo info) {
     info.field->Change();
   }
   if (disableCount_ > 0) {
-    // With the controls disabled only whether the view is active gets through.
-    if (event == TDataEvent::deUpdateState && IsActiveState(disableState_) != Active()) {
+    // With the controls disabled only whether the view is active gets
+    // through, each time it changes: a view opened and closed again (or
+    // closed and opened again) while disabled must leave its data sources
+    // where it ends, not where it began.
+    if (event == TDataEvent::deUpdateState && Active() != disabledActive_) {
+      disabledActive_ = Active();
       NotifyDataSources(TDataEvent::deDisabledStateChange, TDataEventInfo{nullptr, 0, Active()});
     }
     return;
@@ -552,6 +574,7 @@ void TDataSet::NotifyDataSources(TDataEvent event, const TDataEventInfo& info) {
 void TDataSet::DisableControls() {
   if (disableCount_ == 0) {
     disableState_ = state_;
+    disabledActive_ = Active();
     enableEventPending_ = true;
   }
   ++disableCount_;

@@ -195,5 +195,6 @@ class TDataSet : public TComponent {
   std::vector<TDataSource*> dataSources_;
   int disableCount_ = 0;
   TDataSetState disableState_ = TDataSetState::dsInactive;
+  bool disabledActive_ = false;  // what the data sources last heard while disabled
   bool enableEventPending_ = false;
 };

@@ -1,7 +1,9 @@
 #include "tableaccess/database.h"
 
 #include <algorithm>
+#include <exception>
 
+#include "engine/access/linked_commit.h"
 #include "tableaccess/db_data_set.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"
@@ -43,10 +45,20 @@ void TDatabase::Open() {
 
 void TDatabase::Close() {
   if (handle_ == nullptr) return;
-  while (!dataSets_.empty()) {
-    TDBDataSet* dataSet = dataSets_.back();
-    dataSet->Close();
-    UnregisterDataSet(dataSet);
+  {
+    // Each view that closes lowers the reference count, and without
+    // KeepConnection the last one would have the session destroy this
+    // database while this loop still runs on it.
+    struct ClosingViews {
+      bool& flag;
+      explicit ClosingViews(bool& f) : flag(f) { flag = true; }
+      ~ClosingViews() { flag = false; }
+    } closing(closingViews_);
+    while (!dataSets_.empty()) {
+      TDBDataSet* dataSet = dataSets_.back();
+      dataSet->Close();
+      UnregisterDataSet(dataSet);
+    }
   }
   px::Database* handle = handle_;
   handle_ = nullptr;
@@ -67,6 +79,26 @@ void TDatabase::FlushChanges() {
   binding::Check(handle_->flush());
 }
 
-void TDatabase::DiscardChanges() {
-  if (handle_ != nullptr) handle_->discardChanges();
+void TDatabase::FlushChangesWith(TDatabase& other, bool& written) {
+  written = false;
+  if (handle_ == nullptr || other.handle_ == nullptr) DatabaseError("Database is not connected", this);
+  binding::Check(px::LinkedCommit::commit(*handle_, *other.handle_, written));
+  written = true;
+}
+
+void TDatabase::RevertChanges() {
+  if (handle_ == nullptr) return;
+  const std::vector<TDBDataSet*> open = dataSets_;
+  handle_->discardChanges();
+  Close();
+  Open();
+  std::exception_ptr failure;
+  for (TDBDataSet* dataSet : open) {
+    try {
+      dataSet->Open();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }

@@ -49,8 +49,12 @@ class TDatabase : public TComponent {
 
   // Connects to the engine database of the name (nothing when connected).
   void Open();
-  // Disconnects; the views that use it must be closed first.
+  // Closes the views that use it, then disconnects, which commits what they
+  // changed; a failed commit raises, with the database disconnected.
   void Close();
+  // True while Close() closes the views: their close must not destroy or
+  // close this database again.
+  bool ClosingViews() const { return closingViews_; }
 
   // The session counts the views that opened this database.
   void AddReference() { ++refCount_; }
@@ -61,17 +65,26 @@ class TDatabase : public TComponent {
 
   // Commits the engine database's changes to its files.
   void FlushChanges();
-  // Gives up the changes not yet committed, when writing half of them would
-  // be worse than none: nothing more of this database is written, also not
-  // when it closes.
-  void DiscardChanges();
+  // Commits this database's changes and `other`'s as one step: both or
+  // neither, also across a crash (the next open finishes or undoes it). On
+  // failure `written` tells whether both hold their changes (true) or
+  // neither does (false) once reconnected; then the error passes on.
+  // REQUIRES: both connected, to different directories.
+  void FlushChangesWith(TDatabase& other, bool& written);
+  // Gives up every change not yet committed, when writing part of the work
+  // would be worse than none: the views of this database close, the engine
+  // database goes without writing, is connected again (which finishes or
+  // undoes a commit cut short) and the views that were open open again, in
+  // the order they had opened, on the files as they are. An open that fails
+  // passes on after the others.
+  void RevertChanges();
 
  private:
   friend class TSession;
   std::string databaseName_, aliasName_, driverName_, sessionName_;
   std::vector<std::string> params_;
   bool keepConnection_ = true, loginPrompt_ = true, handleShared_ = false;
-  bool readOnly_ = false, exclusive_ = false, temporary_ = false;
+  bool readOnly_ = false, exclusive_ = false, temporary_ = false, closingViews_ = false;
   px::Database* handle_ = nullptr;
   TSession* session_ = nullptr;
   int refCount_ = 0;

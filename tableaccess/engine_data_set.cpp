@@ -15,7 +15,14 @@ TEngineDataSet::~TEngineDataSet() = default;
 TDataSet::GetResult TEngineDataSet::GetRecord(RecordBuffer& buffer, GetMode mode, bool check) {
   px::Status status;
   switch (mode) {
-    case GetMode::Current: status = cursor_->current(buffer.data); break;
+    case GetMode::Current:
+      status = cursor_->current(buffer.data);
+      // The record a write left the cursor on may no longer be one the
+      // view's filter and range admit; then it is not the view's to show.
+      if (px::Cursor::Bookmark mark; status.ok() && cursor_->bookmark(mark).ok() && !cursor_->shows(mark.id)) {
+        status = px::Status(px::rc::kRecordNotFound, "the current record is outside the view's filter or range");
+      }
+      break;
     case GetMode::Next: status = cursor_->next(buffer.data); break;
     case GetMode::Prior: status = cursor_->prior(buffer.data); break;
   }
@@ -101,35 +108,40 @@ void TEngineDataSet::SetFieldValue(TField& field, const px::Value& value, bool t
 
 // --- filters
 
+px::Cursor::Filter TEngineDataSet::BuildFilter() {
+  // The builder sees the view's field objects as the engine numbers them.
+  std::vector<FilterField> known;
+  known.reserve(FieldCount());
+  for (std::size_t i = 0; i < FieldCount(); ++i) {
+    const TField* field = Fields(i);
+    known.push_back(
+        FilterField{field->FieldName(), field->DataType(), field->Size(), field->FieldNo(),
+                    field->FieldKind() == TFieldKind::fkData || field->FieldKind() == TFieldKind::fkInternalCalc});
+  }
+  FilterFieldLookup lookup = [&known](std::string_view name) -> const FilterField* {
+    for (const FilterField& field : known) {
+      if (SameText(field.name, name)) return &field;
+    }
+    return nullptr;
+  };
+  px::FilterNode::Ptr tree = BuildFilterTree(Filter(), FilterOptions(), lookup, this);
+  px::FilterProgram program;
+  binding::Check(px::FilterProgram::compile(*tree, cursor_->table(), program));
+  auto shared = std::make_shared<px::FilterProgram>(std::move(program));
+  return [shared](const std::uint8_t* record) { return shared->admits(record); };
+}
+
 void TEngineDataSet::AddFilterToCursor() {
   if (Filter().empty()) return;
-  auto build = [this]() {
-    // The builder sees the view's field objects as the engine numbers them.
-    std::vector<FilterField> known;
-    known.reserve(FieldCount());
-    for (std::size_t i = 0; i < FieldCount(); ++i) {
-      const TField* field = Fields(i);
-      known.push_back(FilterField{field->FieldName(), field->DataType(), field->Size(), field->FieldNo(),
-                                  field->FieldKind() == TFieldKind::fkData ||
-                                      field->FieldKind() == TFieldKind::fkInternalCalc});
-    }
-    FilterFieldLookup lookup = [&known](std::string_view name) -> const FilterField* {
-      for (const FilterField& field : known) {
-        if (SameText(field.name, name)) return &field;
-      }
-      return nullptr;
-    };
-    px::FilterNode::Ptr tree = BuildFilterTree(Filter(), FilterOptions(), lookup, this);
-    px::FilterProgram program;
-    binding::Check(px::FilterProgram::compile(*tree, cursor_->table(), program));
-    auto shared = std::make_shared<px::FilterProgram>(std::move(program));
-    return cursor_->addFilter([shared](const std::uint8_t* record) { return shared->admits(record); });
-  };
-  filterHandle_ = build();
+  InstallFilter(BuildFilter());
+}
+
+void TEngineDataSet::InstallFilter(px::Cursor::Filter filter) {
+  filterHandle_ = cursor_->addFilter(std::move(filter));
   if (!Filtered()) return;
   if (!cursor_->activateFilter(filterHandle_, true).ok()) {
     (void)cursor_->dropFilter(filterHandle_);
-    filterHandle_ = build();
+    filterHandle_ = cursor_->addFilter(BuildFilter());
     binding::Check(cursor_->activateFilter(filterHandle_, true));
   }
 }
@@ -141,13 +153,21 @@ void TEngineDataSet::DropFilterFromCursor() {
 }
 
 void TEngineDataSet::ReplaceFilter() {
-  if (Filtered()) cursor_->moveToBegin();
+  // The new filter is built before the old one goes, so a text that does not
+  // parse leaves the old filter in force.
+  px::Cursor::Filter next;
+  if (!Filter().empty()) next = BuildFilter();
+  if (Filtered()) {
+    cursor_->moveToBegin();
+    CursorPosChanged();
+  }
   DropFilterFromCursor();
-  AddFilterToCursor();
+  if (next) InstallFilter(std::move(next));
 }
 
 void TEngineDataSet::SwitchFilter(bool active) {
   cursor_->moveToBegin();
+  CursorPosChanged();
   if (filterHandle_ != 0) binding::Check(cursor_->activateFilter(filterHandle_, active));
   else if (active) AddFilterToCursor();
 }

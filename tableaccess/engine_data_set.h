@@ -33,9 +33,13 @@ class TEngineDataSet : public TDataSet {
   bool EngineAllowsChanges() const override { return cursor_ != nullptr && cursor_->changesAllowed(); }
   std::size_t RecordSize() const override { return cursor_ ? cursor_->recordSize() : 0; }
 
+  // The engine filter of the view's text and options; fails when the text
+  // does not parse or names an unknown field.
+  px::Cursor::Filter BuildFilter();
   // Builds the filter of the view's text and adds it to the cursor; with
   // Filtered it is activated (once retried: dropped, built again, activated).
   void AddFilterToCursor();
+  void InstallFilter(px::Cursor::Filter filter);
   void DropFilterFromCursor();
   void ReplaceFilter() override;
   void SwitchFilter(bool active) override;

@@ -1,6 +1,7 @@
 #include "tableaccess/session.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -69,34 +70,47 @@ void TSession::Open() {
   binding::SetSessionActive(true);
 }
 
+namespace {
+
+// Disconnects a temporary database, which commits it, and destroys it; a
+// failed commit passes on (its destructor could only swallow it).
+void DestroyTemporary(TDatabase* database) {
+  try {
+    database->Close();
+  } catch (...) {
+    delete database;
+    throw;
+  }
+  delete database;
+}
+
+}  // namespace
+
 void TSession::Close() {
   SessionLock lock;
-  px::Status first;
+  // Every database is closed and the engine ended whatever fails on the way;
+  // the first failure (a commit that could not be written) passes on then.
+  std::exception_ptr failure;
   while (!databases_.empty()) {
     TDatabase* database = databases_.back();
+    RemoveDatabase(database);
     try {
       if (database->Temporary()) {
-        delete database;  // removes itself from databases_
+        DestroyTemporary(database);
       } else {
         database->Close();
-        RemoveDatabase(database);
       }
     } catch (...) {
-      RemoveDatabase(database);
-      if (database->Temporary()) delete database;
-      if (active_) {
-        active_ = false;
-        (void)binding::Engine().end();
-        binding::SetSessionActive(false);
-      }
-      throw;
+      if (!failure) failure = std::current_exception();
     }
   }
-  if (!active_) return;
-  active_ = false;
-  const px::Status status = binding::Engine().end();
-  binding::Check(status);
-  binding::SetSessionActive(false);
+  if (active_) {
+    active_ = false;
+    const px::Status status = binding::Engine().end();
+    if (!status.ok() && !failure) failure = std::make_exception_ptr(binding::ErrorFor(status));
+    binding::SetSessionActive(false);
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 TDatabase* TSession::FindDatabase(const std::string& name, const TComponent* module) const {
@@ -142,9 +156,10 @@ void TSession::CloseDatabase(TDatabase* database) {
   if (database == nullptr) return;
   SessionLock lock;
   database->ReleaseReference();
-  if (database->RefCount() > 0 || database->KeepConnection()) return;
+  // A database that is closing its views itself goes on with that.
+  if (database->RefCount() > 0 || database->KeepConnection() || database->ClosingViews()) return;
   if (database->Temporary()) {
-    delete database;
+    DestroyTemporary(database);
   } else {
     database->Close();
   }

@@ -19,24 +19,45 @@ import sys
 ROMAN8_NUMBER = 1051
 
 # (number, codec, name used in messages). 0x00-0x7F is ASCII on every page.
+# The DOS pages (437-874) and the Windows pages (1250-1258) of the original
+# engine's language drivers, and Roman-8.
 SINGLE_BYTE_PAGES = [
     (437, "cp437", "code page 437"),
+    (737, "cp737", "code page 737"),
+    (775, "cp775", "code page 775"),
     (850, "cp850", "code page 850"),
     (852, "cp852", "code page 852"),
+    (855, "cp855", "code page 855"),
     (857, "cp857", "code page 857"),
     (860, "cp860", "code page 860"),
     (861, "cp861", "code page 861"),
+    (862, "cp862", "code page 862"),
     (863, "cp863", "code page 863"),
+    (864, "cp864", "code page 864"),
     (865, "cp865", "code page 865"),
     (866, "cp866", "code page 866"),
+    (869, "cp869", "code page 869"),
+    (874, "cp874", "code page 874"),
     (1250, "cp1250", "code page 1250"),
     (1251, "cp1251", "code page 1251"),
     (1252, "cp1252", "code page 1252"),
     (1253, "cp1253", "code page 1253"),
     (1254, "cp1254", "code page 1254"),
+    (1255, "cp1255", "code page 1255"),
+    (1256, "cp1256", "code page 1256"),
     (1257, "cp1257", "code page 1257"),
+    (1258, "cp1258", "code page 1258"),
     (ROMAN8_NUMBER, "hp_roman8", "code page 1051 (HP Roman-8)"),
 ]
+
+# Bytes below 0x80 that a codec does not decode as ASCII, and that the tables
+# keep ASCII all the same, because the engine copies the lower half of every
+# page unchanged (field names, keys, digits). Python's cp864 follows IBM in
+# giving 0x25 the Arabic percent sign; tables written through the Windows
+# conversion of that page hold the ASCII percent sign there.
+ASCII_KEPT = {
+    "cp864": {0x25: 0x066A},
+}
 
 GBK_NUMBER = 936
 GBK_NAME = "code page 936 (GBK)"
@@ -72,8 +93,10 @@ def decode(codec, data):
 
 def high_half(codec):
     """The characters of bytes 0x80-0xFF, 0 where the codec has none."""
+    kept = ASCII_KEPT.get(codec, {})
     for byte in range(0x80):
-        if decode(codec, bytes([byte])) != byte:
+        got = decode(codec, bytes([byte]))
+        if got != byte and kept.get(byte) != got:
             sys.exit(f"{codec}: byte {byte:#04x} is not ASCII")
     return [decode(codec, bytes([byte])) or 0 for byte in range(0x80, 0x100)]
 
@@ -117,6 +140,8 @@ def single_byte_page(out, number, codec, name):
     check_distinct(codec, high)
     ident = identifier(number)
     out.append(f"// {name}: Python codec '{codec}'.")
+    for byte, character in sorted(ASCII_KEPT.get(codec, {}).items()):
+        out.append(f"// The codec decodes 0x{byte:02X} as U+{character:04X}; it stays ASCII here.")
     emit_high_half(out, ident, high)
     emit_reverse(out, ident, high)
     out.append(f"constexpr Tables {ident} = {{\"{name}\", {ident}Utf8.data(), {ident}Reverse,")

@@ -2,7 +2,9 @@
 //   pxdump TABLE [--records N] [--csv]
 // TABLE is the path of the .DB (the extension may be left out). --csv prints
 // only the records, with a line of field names first. Exit code 0 on success;
-// otherwise the engine's error text goes to stderr.
+// otherwise the engine's error text goes to stderr. A table whose blob file
+// is missing is still listed: the values kept there read "(unavailable)",
+// and a warning on stderr says why.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +21,9 @@ int usage() {
   std::cerr << "usage: pxdump TABLE [--records N] [--csv]\n";
   return 2;
 }
+
+// What a blob value kept in a missing blob file is listed as.
+constexpr const char* kUnavailable = "(unavailable)";
 
 int failure(const px::Status& s) {
   std::cerr << "pxdump: " << s.message() << " (error $" << std::hex << s.code() << ")\n";
@@ -106,8 +111,15 @@ int main(int argc, char** argv) {
   px::Status s = px::Table::open(px::localFileSystem(), dir, path.filename().string(), table);
   if (!s.ok()) return failure(s);
 
+  // Without the blob file only the values kept in the records can be shown.
+  const bool blobFileMissing = table->header().hasBlobFields() && table->blobFile() == nullptr;
+  if (blobFileMissing) {
+    std::cerr << "pxdump: warning: " << table->family().name
+              << ".MB, the blob file, is missing; blob values kept there are listed as " << kUnavailable << "\n";
+  }
   if (!csvOnly) {
     printStructure(*table);
+    if (blobFileMissing) std::cout << "Blob file:    " << table->family().name << ".MB missing\n";
     std::cout << "\n";
   }
   const auto& fields = table->fields();
@@ -121,11 +133,15 @@ int main(int argc, char** argv) {
     for (std::size_t f = 0; f < fields.size(); ++f) {
       px::Value v;
       s = table->readValue(r, f, v);
+      if (f) line += ',';
+      if (!s.ok() && blobFileMissing && px::isBlobType(fields[f].type) && s.code() == px::rc::kFileNotFound) {
+        line += kUnavailable;
+        continue;
+      }
       if (!s.ok()) {
         std::cout << std::flush;
         return failure(s.withContext("record " + std::to_string(r + 1)));
       }
-      if (f) line += ',';
       line += px::csvCell(px::valueToText(fields[f].type, v));
     }
     line += '\n';

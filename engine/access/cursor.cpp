@@ -31,6 +31,8 @@ bool Cursor::admits(RecordId id) const {
   return true;
 }
 
+bool Cursor::shows(RecordId id) const { return exists(id) && !belowRange(id) && !aboveRange(id) && admits(id); }
+
 int Cursor::compareRange(RecordId id, const Bytes& key) const {
   return rangeOrder_.compare(table_->record(id), key.data());
 }

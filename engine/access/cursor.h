@@ -75,6 +75,9 @@ class Cursor {
   void resetRange();
 
   bool admits(RecordId id) const;
+  // Whether a move could stop at the record: it exists, lies inside the
+  // range and the active filters admit it.
+  bool shows(RecordId id) const;
 
  private:
   enum class Place { BeforeFirst, OnRecord, AfterLast };

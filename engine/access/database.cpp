@@ -1,5 +1,6 @@
 #include "engine/access/database.h"
 
+#include "engine/access/linked_commit.h"
 #include "engine/storage/commit_journal.h"
 
 namespace px {
@@ -8,6 +9,7 @@ Status Database::open(FileSystem& fs, const std::filesystem::path& directory, st
   if (!fs.isDirectory(directory))
     return Status(rc::kDirectoryNotFound, directory.string() + ": the database directory does not exist");
   PX_RETURN_IF_ERROR(CommitJournal::recover(fs, directory));
+  PX_RETURN_IF_ERROR(LinkedCommit::recover(fs, directory));
   auto db = std::unique_ptr<Database>(new Database());
   db->fs_ = &fs;
   db->directory_ = directory;
@@ -81,6 +83,12 @@ bool Database::hasChanges() const {
 }
 
 Status Database::flush() {
+  FlushPlan plan;
+  return flush(plan);
+}
+
+Status Database::flush(FlushPlan& plan) {
+  plan.committed = false;
   if (discarded_) {
     if (!hasChanges()) return Status::Ok();
     return Status(rc::kTableReadOnly,
@@ -94,10 +102,14 @@ Status Database::flush() {
     PX_RETURN_IF_ERROR(entry.second->planImages(images));
     changed.push_back(entry.second.get());
   }
-  if (images.empty()) return Status::Ok();
+  if (images.empty() && plan.extra.empty()) return Status::Ok();
   // The commit replaces the files: the locks move to the new ones.
   for (WritableTable* t : changed) fileLocks_.erase(t);
-  Status committed = CommitJournal::commit(*fs_, directory_, images);
+  Status committed = plan.prepare ? plan.prepare(images) : Status::Ok();
+  if (committed.ok()) {
+    for (PendingImage& image : plan.extra) images.push_back(std::move(image));
+    committed = CommitJournal::commit(*fs_, directory_, images, plan.committed);
+  }
   for (WritableTable* t : changed) {
     if (committed.ok()) t->markCommitted();
     if (Status s = lockFamily(*t); !s.ok() && committed.ok()) committed = s;

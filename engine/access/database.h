@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,17 @@ class Database {
 
   // Writes every changed table; the files on disk then hold all changes or none.
   Status flush();
+  // What a commit shared with another database (linked_commit.h) adds to a
+  // flush: `prepare` runs once the files to be replaced are known and no
+  // longer locked, before anything is written (its failure stops the flush);
+  // `extra` files join the commit; `committed` tells afterwards, also on
+  // failure, whether the commit reached its commit point.
+  struct FlushPlan {
+    std::function<Status(const std::vector<PendingImage>& images)> prepare;
+    std::vector<PendingImage> extra;
+    bool committed = false;
+  };
+  Status flush(FlushPlan& plan);
   // Flushes and forgets the tables. REQUIRES: no cursor of this database is left.
   Status close();
   bool hasChanges() const;

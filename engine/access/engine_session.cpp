@@ -1,11 +1,19 @@
 #include "engine/access/engine_session.h"
 
+#include <iostream>
+
 #include "engine/access/database_name.h"
 #include "engine/access/in_use_check.h"
 
 namespace px {
 
-EngineSession::~EngineSession() { (void)end(); }
+// Nothing is normally left to commit here: the binding ends the session at
+// shutdown and reports what fails. What is left is committed all the same,
+// and a failure is written where a user or an administrator still sees it.
+EngineSession::~EngineSession() {
+  const Status ended = end();
+  if (!ended.ok()) std::cerr << "The database engine could not write its last changes: " << ended.message() << '\n';
+}
 
 Status EngineSession::start(EngineConfig config) {
   if (started_) return Status(rc::kAlreadyInitialized, "the engine is already started");

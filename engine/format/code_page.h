@@ -19,9 +19,10 @@ class CodePage {
   // page (paradox-format.md section 10.1), so the caller maps that to this.
   static constexpr int kRoman8 = 1051;
 
-  // The code page with this number (437, 850, 852, 857, 860, 861, 863, 865, 866,
-  // 1250, 1251, 1252, 1253, 1254, 1257, 936 and kRoman8), or nullptr when the
-  // engine has no table for it. The object lives for the whole program.
+  // The code page with this number (the DOS pages 437, 737, 775, 850, 852, 855,
+  // 857, 860-866, 869 and 874, the Windows pages 1250-1258, 936 and kRoman8), or
+  // nullptr when the engine has no table for it. The object lives for the whole
+  // program.
   static const CodePage* find(int number);
 
   int number() const { return number_; }

@@ -397,6 +397,11 @@ TEST_F(MergeCheckTest, LeftoverCommitIsReportedBeforeAnythingOpens) {
   px::test::writeBytes(oldDir() / "patient.DB.pxnew", {1, 2, 3});
   CheckUnfinishedCommits(report);
   ASSERT_EQ(Topics(report), (std::vector<CheckTopic>{CheckTopic::OpenFailed}));
+  // A merge's commit cut short before the active database was written.
+  fs::remove(oldDir() / "patient.DB.pxnew");
+  px::test::writeBytes(oldDir() / "pxlink.jnl", {1, 2, 3});
+  CheckUnfinishedCommits(report);
+  ASSERT_EQ(Topics(report), (std::vector<CheckTopic>{CheckTopic::OpenFailed, CheckTopic::OpenFailed}));
   EXPECT_EQ(report.ExitStatus(), 2);
   EXPECT_NE(FormatCheckReport(report).find("Ergebnis: Das Zusammenführen würde scheitern."), std::string::npos);
 }

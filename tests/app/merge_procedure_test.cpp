@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "engine/access/database.h"
+#include "engine/io/fault_injecting_file_system.h"
 #include "engine/storage/table_check.h"
 #include "engine/storage/table_creator.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/db_errors.h"
+#include "tableaccess/engine_binding.h"
 #include "tableaccess/integer_field.h"
 #include "tableaccess/session.h"
 #include "tableaccess/string_field.h"
@@ -76,13 +78,13 @@ class MergeProcedureTest : public viewtest::ViewTest {
                        std::optional<std::array<std::int32_t, 3>> counters, const Rows& activePatients = {}) {
     std::filesystem::create_directories(activeDir());
     std::filesystem::create_directories(oldDir());
-    viewtest::CreateTable(oldDir(), "patient.db", PatientTable(), oldPatients);
-    viewtest::CreateTable(oldDir(), "session.db", SessionTable(), oldSessions);
-    viewtest::CreateTable(oldDir(), "data.db", DataTable(), oldData);
-    viewtest::CreateTable(activeDir(), "patient.db", PatientTable(), activePatients);
-    viewtest::CreateTable(activeDir(), "session.db", SessionTable(), {});
-    viewtest::CreateTable(activeDir(), "data.db", DataTable(), {});
-    CreateIndexTable(activeDir(), counters);
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(oldDir(), "patient.db", PatientTable(), oldPatients));
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(oldDir(), "session.db", SessionTable(), oldSessions));
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(oldDir(), "data.db", DataTable(), oldData));
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(activeDir(), "patient.db", PatientTable(), activePatients));
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(activeDir(), "session.db", SessionTable(), {}));
+    ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(activeDir(), "data.db", DataTable(), {}));
+    ASSERT_NO_FATAL_FAILURE(CreateIndexTable(activeDir(), counters));
     WriteConfig("[aliases]\nwinvelda5 = " + activeDir().string() + "\n");
   }
 
@@ -168,9 +170,9 @@ class MergeProcedureTest : public viewtest::ViewTest {
 };
 
 TEST_F(MergeProcedureTest, ExampleShiftsKeysAndReferencesAndAdvancesTheCounters) {
-  CreateDatabases({{"1", "Anna", "w"}, {"2", "Bert", "m"}, {"3", "Cora", "w"}},
-                  {{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "3"}},
-                  {{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "4"}}, std::array{100, 200, 300});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases(
+      {{"1", "Anna", "w"}, {"2", "Bert", "m"}, {"3", "Cora", "w"}}, {{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "3"}},
+      {{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "4"}}, std::array{100, 200, 300}));
   MergeTables t = OpenViews();
   const MergeReport report = RunMerge(t);
   EXPECT_EQ(report.before.patient, 100);
@@ -182,7 +184,7 @@ TEST_F(MergeProcedureTest, ExampleShiftsKeysAndReferencesAndAdvancesTheCounters)
   EXPECT_EQ(report.renumberedData, 5);
   EXPECT_FALSE(report.anyRejected());
   EXPECT_EQ(RejectedRecordsMessage(report), "");
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), (Keys{"101", "102", "103"}));
   EXPECT_EQ(Column(oldDir(), "session.db", 0), (Keys{"201", "202", "203", "204"}));
   EXPECT_EQ(Column(oldDir(), "session.db", 1), (Keys{"101", "102", "103", "103"}));
@@ -195,19 +197,20 @@ TEST_F(MergeProcedureTest, ExampleShiftsKeysAndReferencesAndAdvancesTheCounters)
 }
 
 TEST_F(MergeProcedureTest, KeysThatAreNotDenseShiftByTheSameOffset) {
-  CreateDatabases({{"3"}, {"17"}, {"9"}}, {{"40", "17"}}, {{"7", "40"}}, std::array{10, 20, 30});
+  ASSERT_NO_FATAL_FAILURE(
+      CreateDatabases({{"3"}, {"17"}, {"9"}}, {{"40", "17"}}, {{"7", "40"}}, std::array{10, 20, 30}));
   MergeTables t = OpenViews();
   RunMerge(t);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), (Keys{"13", "19", "27"}));
   EXPECT_EQ(CountersIn(activeDir()), (std::vector<std::int32_t>{28, 61, 38}));
 }
 
 TEST_F(MergeProcedureTest, CounterOfZeroKeepsTheKeysAndFollowsTheLastKey) {
-  CreateDatabases({{"1"}, {"2"}}, {{"5", "2"}}, {{"8", "5"}}, std::array{0, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases({{"1"}, {"2"}}, {{"5", "2"}}, {{"8", "5"}}, std::array{0, 0, 0}));
   MergeTables t = OpenViews();
   RunMerge(t);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), (Keys{"1", "2"}));
   EXPECT_EQ(CountersIn(activeDir()), (std::vector<std::int32_t>{3, 6, 9}));
 }
@@ -216,11 +219,11 @@ TEST_F(MergeProcedureTest, PatientMarkedXStaysOutButItsSeriesComesAlongAndTheCou
   // Patient 9 is marked "x": not renumbered, not appended. Its series is
   // appended with the reference shifted to 109, so the counter must pass 109
   // although the last key the filtered view shows is 2.
-  CreateDatabases({{"1", "A", "m"}, {"2", "B", "w"}, {"9", "X", "x"}}, {{"1", "9"}, {"2", "1"}}, {{"1", "1"}},
-                  std::array{100, 200, 300});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases({{"1", "A", "m"}, {"2", "B", "w"}, {"9", "X", "x"}}, {{"1", "9"}, {"2", "1"}},
+                                          {{"1", "1"}}, std::array{100, 200, 300}));
   MergeTables t = OpenViews();
   RunMerge(t);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), (Keys{"9", "101", "102"}));
   EXPECT_EQ(Column(activeDir(), "patient.db", 0), (Keys{"101", "102"}));
   EXPECT_EQ(Column(activeDir(), "session.db", 1), (Keys{"109", "101"}));
@@ -230,34 +233,21 @@ TEST_F(MergeProcedureTest, PatientMarkedXStaysOutButItsSeriesComesAlongAndTheCou
 TEST_F(MergeProcedureTest, SeriesFilteredOutStillCountsForTheSeriesCounterThroughItsMeasurements) {
   // Series 8 has patient "0": it is neither renumbered nor appended, but the
   // measurement that refers to it is, with its reference shifted to 208.
-  CreateDatabases({{"1"}}, {{"1", "1"}, {"8", "0"}}, {{"1", "8"}, {"2", "1"}}, std::array{100, 200, 300});
+  ASSERT_NO_FATAL_FAILURE(
+      CreateDatabases({{"1"}}, {{"1", "1"}, {"8", "0"}}, {{"1", "8"}, {"2", "1"}}, std::array{100, 200, 300}));
   MergeTables t = OpenViews();
   RunMerge(t);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(activeDir(), "session.db", 0), (Keys{"201"}));
   EXPECT_EQ(Column(activeDir(), "data.db", 1), (Keys{"208", "201"}));
   EXPECT_EQ(CountersIn(activeDir())[1], 209);
 }
 
-TEST_F(MergeProcedureTest, KeyThatIsNotAnIntegerStopsTheMergeAndEarlierChangesStay) {
-  CreateDatabases({{"1"}, {"2"}, {"abc"}}, {{"1", "1"}}, {{"1", "1"}}, std::array{100, 200, 300});
-  MergeTables t = OpenViews();
-  // "abc" sorts after the whole numbers: it is the last record, read first.
-  try {
-    RunMerge(t);
-    FAIL() << "merged";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
-  }
-  Finish();
-  EXPECT_EQ(CountersIn(activeDir()), (std::vector<std::int32_t>{100, 200, 300}));
-}
-
 TEST_F(MergeProcedureTest, EmptyCounterTableGetsItsRecordFromTheFirstPost) {
-  CreateDatabases({{"4"}}, {{"2", "4"}}, {{"3", "2"}}, std::nullopt);
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases({{"4"}}, {{"2", "4"}}, {{"3", "2"}}, std::nullopt));
   MergeTables t = OpenViews();
   RunMerge(t);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), (Keys{"4"}));
   EXPECT_EQ(CountersIn(activeDir()), (std::vector<std::int32_t>{5, 3, 4}));
 }
@@ -265,8 +255,8 @@ TEST_F(MergeProcedureTest, EmptyCounterTableGetsItsRecordFromTheFirstPost) {
 TEST_F(MergeProcedureTest, CollisionOnAppendIsSkippedAndReported) {
   // The active table already holds 102 although its counter says 100: the
   // renumbered old patient 2 collides there and is skipped, the others come.
-  CreateDatabases({{"1", "A", "m"}, {"2", "B", "w"}, {"3", "C", "m"}}, {{"1", "1"}}, {{"1", "1"}},
-                  std::array{100, 200, 300}, {{"102", "schon da", "m"}});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases({{"1", "A", "m"}, {"2", "B", "w"}, {"3", "C", "m"}}, {{"1", "1"}},
+                                          {{"1", "1"}}, std::array{100, 200, 300}, {{"102", "schon da", "m"}}));
   MergeTables t = OpenViews();
   const MergeReport report = RunMerge(t);
   EXPECT_EQ(report.patients.moved, 2);
@@ -274,7 +264,7 @@ TEST_F(MergeProcedureTest, CollisionOnAppendIsSkippedAndReported) {
   EXPECT_TRUE(report.anyRejected());
   EXPECT_EQ(RejectedRecordsMessage(report),
             "Nicht alle alten Daten wurden übernommen!\r\nPatienten: 1 mit schon vorhandenem Schlüssel");
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   EXPECT_EQ(Column(activeDir(), "patient.db", 0), (Keys{"101", "102", "103"}));
   EXPECT_EQ(Column(activeDir(), "patient.db", 1), (Keys{"A", "schon da", "C"}));
 }
@@ -284,26 +274,254 @@ TEST_F(MergeProcedureTest, WalkVisitsEveryRecordOnceWithTwelveKeys) {
   // from the last key down must meet every record exactly once.
   Rows patients;
   for (int key = 1; key <= 12; ++key) patients.push_back({std::to_string(key)});
-  CreateDatabases(patients, {{"1", "1"}}, {{"1", "1"}}, std::array{5, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabases(patients, {{"1", "1"}}, {{"1", "1"}}, std::array{5, 0, 0}));
   MergeTables t = OpenViews();
   const MergeReport report = RunMerge(t);
   EXPECT_EQ(report.renumberedPatients, 12);
-  Finish();
+  ASSERT_NO_FATAL_FAILURE(Finish());
   Keys expected;
   for (int key = 6; key <= 17; ++key) expected.push_back(std::to_string(key));
   EXPECT_EQ(Column(oldDir(), "patient.db", 0), expected);
   EXPECT_EQ(CountersIn(activeDir())[0], 18);
 }
 
-TEST_F(MergeProcedureTest, CollisionInsideTheOldTableStopsTheWalk) {
-  // With offset 1, key 1 becomes 2 while 2 is... already raised to 3: the walk
-  // from the greatest key down never collides. A collision needs a gap the
-  // filter hides: "x" patient 3 keeps its key, and 2 + 1 lands on it.
-  CreateDatabases({{"1", "", "m"}, {"2", "", "m"}, {"3", "", "x"}}, {{"1", "1"}}, {{"1", "1"}}, std::array{1, 0, 0});
+// Both databases as their files hold them: every key and reference of the
+// six tables, and the counters.
+struct Stored {
+  std::vector<Keys> columns;
+  std::vector<std::int32_t> counters;
+  bool operator==(const Stored&) const = default;
+};
+
+class MergeFailureTest : public MergeProcedureTest {
+ protected:
+  Stored StoredNow() {
+    Stored stored;
+    for (const auto& dir : {oldDir(), activeDir()}) {
+      for (const auto& [table, fields] : {std::pair{"patient.db", 1}, {"session.db", 2}, {"data.db", 2}}) {
+        for (int field = 0; field < fields; ++field) stored.columns.push_back(Column(dir, table, field));
+      }
+    }
+    stored.counters = CountersIn(activeDir());
+    return stored;
+  }
+  // Removes the old record `key` of `table`, or writes `text` into its field `field`.
+  void ChangeOldRecord(const std::string& table, const std::string& key, std::size_t field = 0,
+                       const std::string& text = "") {
+    std::unique_ptr<px::Database> db;
+    ASSERT_TRUE(px::Database::open(px::localFileSystem(), oldDir(), db).ok());
+    std::unique_ptr<px::Cursor> cursor;
+    ASSERT_TRUE(db->openCursor(table, px::CursorOptions{}, cursor).ok());
+    px::Bytes record;
+    while (cursor->next(record).ok()) {
+      px::Value value;
+      ASSERT_TRUE(cursor->table().readValue(record.data(), 0, value).ok());
+      if (value != px::Value(key)) continue;
+      if (text.empty()) {
+        ASSERT_TRUE(cursor->removeCurrent().ok());
+      } else {
+        ASSERT_TRUE(cursor->table().setValue(record, field, text).ok());
+        ASSERT_TRUE(cursor->modify(record).ok());
+      }
+      break;
+    }
+    cursor.reset();
+    ASSERT_TRUE(db->close().ok());
+  }
+  // What the old views show after a merge gave up: the files as before.
+  void ExpectViewsAsBefore(const MergeTables& t, const Keys& oldPatients) {
+    EXPECT_EQ(ReadCounters(t).patient, 100);
+    EXPECT_EQ(ReadCounters(t).session, 200);
+    EXPECT_EQ(ReadCounters(t).data, 300);
+    Keys shown;
+    ASSERT_TRUE(t.oldPatient->Active());
+    for (t.oldPatient->GoFirst(); !t.oldPatient->AtEnd(); t.oldPatient->GoNext()) {
+      shown.push_back(t.oldPatientID->AsString());
+    }
+    EXPECT_EQ(shown, oldPatients);
+  }
+};
+
+// A merge that fails half way through one of its walks (every record the
+// walk has passed is renumbered, and the counters are advanced, by then),
+// and the change to the old database that removes the cause.
+struct HalfWayFailure {
+  const char* walk;
+  Rows patients, sessions, data;
+  std::string failure;  // what the message says failed
+  const char* table;    // the cause: a record of this old table, removed or changed
+  std::string key;
+  std::size_t field;
+  std::string text;  // empty: removed
+  // After the merge that follows: the old keys, the references, the counters.
+  Keys patientKeys, sessionKeys, sessionPatients, dataKeys, dataSessions;
+  std::vector<std::int32_t> counters;
+};
+
+TEST_F(MergeFailureTest, FailureHalfWayThroughAWalkChangesNothingAndTheRetryMergesOnce) {
+  // Counters 100, 200, 300. A hidden record ("x" patient, series of patient
+  // "0", measurement of series "0") keeps its key, where the renumbering
+  // puts the record before it.
+  const std::vector<HalfWayFailure> cases = {
+      {"patients",
+       {{"1", "", "m"}, {"2", "", "m"}, {"3", "", "m"}, {"4", "", "m"}, {"103", "", "x"}},
+       {{"1", "1"}},
+       {{"1", "1"}},
+       "Key violation",
+       "patient.db",
+       "103",
+       0,
+       "",
+       {"101", "102", "103", "104"},
+       {"201"},
+       {"101"},
+       {"301"},
+       {"201"},
+       {105, 202, 302}},
+      {"series",
+       {{"1", "", "m"}},
+       {{"1", "1"}, {"2", "1"}, {"3", "1"}, {"4", "1"}, {"203", "0"}},
+       {{"1", "1"}},
+       "Key violation",
+       "session.db",
+       "203",
+       0,
+       "",
+       {"101"},
+       {"201", "202", "203", "204"},
+       {"101", "101", "101", "101"},
+       {"301"},
+       {"201"},
+       {102, 205, 302}},
+      {"measurements",
+       {{"1", "", "m"}},
+       {{"1", "1"}},
+       {{"1", "1"}, {"2", "1"}, {"3", "1"}, {"4", "1"}, {"303", "0"}},
+       "Key violation",
+       "data.db",
+       "303",
+       0,
+       "",
+       {"101"},
+       {"201"},
+       {"101"},
+       {"301", "302", "303", "304"},
+       {"201", "201", "201", "201"},
+       {102, 202, 305}},
+      {"series, a reference that is no number",
+       {{"1", "", "m"}},
+       {{"1", "1"}, {"2", "zz"}, {"3", "1"}},
+       {{"1", "1"}},
+       "'zz' is not a valid integer value",
+       "session.db",
+       "2",
+       1,
+       "1",
+       {"101"},
+       {"201", "202", "203"},
+       {"101", "101", "101"},
+       {"301"},
+       {"201"},
+       {102, 204, 302}},
+  };
+  for (const HalfWayFailure& c : cases) {
+    SCOPED_TRACE(c.walk);
+    std::filesystem::remove_all(dir_.path() / "aktiv");
+    std::filesystem::remove_all(dir_.path() / "alt");
+    ASSERT_NO_FATAL_FAILURE(CreateDatabases(c.patients, c.sessions, c.data, std::array{100, 200, 300}));
+    const Stored before = StoredNow();
+    Keys shownPatients;
+    for (const auto& row : c.patients) {
+      if (row.size() < 3 || row[2] != "x") shownPatients.push_back(row[0]);
+    }
+    MergeTables t = OpenViews();
+    try {
+      RunMerge(t);
+      FAIL() << "merged";
+    } catch (const Exception& e) {
+      EXPECT_NE(e.Message().find(c.failure), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find("Nichts wurde geändert"), std::string::npos) << e.Message();
+    }
+    ExpectViewsAsBefore(t, shownPatients);
+    ASSERT_NO_FATAL_FAILURE(Finish());
+    EXPECT_EQ(StoredNow(), before);
+
+    ASSERT_NO_FATAL_FAILURE(ChangeOldRecord(c.table, c.key, c.field, c.text));
+    t = OpenViews();
+    RunMerge(t);
+    ASSERT_NO_FATAL_FAILURE(Finish());
+    EXPECT_EQ(Column(oldDir(), "patient.db", 0), c.patientKeys);
+    EXPECT_EQ(Column(oldDir(), "session.db", 0), c.sessionKeys);
+    EXPECT_EQ(Column(oldDir(), "session.db", 1), c.sessionPatients);
+    EXPECT_EQ(Column(oldDir(), "data.db", 0), c.dataKeys);
+    EXPECT_EQ(Column(oldDir(), "data.db", 1), c.dataSessions);
+    EXPECT_EQ(Column(activeDir(), "patient.db", 0), c.patientKeys);
+    EXPECT_EQ(Column(activeDir(), "session.db", 1), c.sessionPatients);
+    EXPECT_EQ(Column(activeDir(), "data.db", 1), c.dataSessions);
+    EXPECT_EQ(CountersIn(activeDir()), c.counters);
+  }
+}
+
+TEST_F(MergeFailureTest, FailedWriteAtAnyPointChangesNothingOrEverythingAndTheRetryMergesOnce) {
+  px::FaultInjectingFileSystem faults(px::localFileSystem());
+  binding::UseFileSystem(faults);
+  struct Restore {
+    ~Restore() { binding::UseFileSystem(px::localFileSystem()); }
+  } restore;
+  auto create = [this] {
+    std::filesystem::remove_all(dir_.path() / "aktiv");
+    std::filesystem::remove_all(dir_.path() / "alt");
+    CreateDatabases({{"1", "Anna", "w"}, {"2", "Bert", "m"}, {"3", "Cora", "x"}}, {{"1", "1"}, {"2", "2"}, {"3", "3"}},
+                    {{"1", "1"}, {"2", "2"}, {"3", "0"}}, std::array{100, 200, 300});
+  };
+  // A clean merge: what it leaves, and how many writes it takes.
+  ASSERT_NO_FATAL_FAILURE(create());
+  const Stored before = StoredNow();
   MergeTables t = OpenViews();
-  EXPECT_THROW(RunMerge(t), EDBEngineError);
-  Finish();
-  EXPECT_EQ(CountersIn(activeDir())[0], 5);  // posted before the walk
+  faults.reset();
+  RunMerge(t);
+  const std::uint64_t writes = faults.operations();
+  ASSERT_NO_FATAL_FAILURE(Finish());
+  const Stored merged = StoredNow();
+  ASSERT_NE(merged, before);
+
+  // Every write of the commit is cut by the crash tests of the command line;
+  // here a spread of them, each failing while the process lives on.
+  constexpr std::uint64_t kPoints = 10;
+  ASSERT_GT(writes, kPoints);
+  for (std::uint64_t point = 0; point < kPoints; ++point) {
+    const std::uint64_t n = 1 + point * (writes - 1) / (kPoints - 1);
+    const px::Fault fault = point % 2 ? px::Fault::IOError : px::Fault::DiskFull;
+    SCOPED_TRACE("write " + std::to_string(n) + " of " + std::to_string(writes));
+    ASSERT_NO_FATAL_FAILURE(create());
+    t = OpenViews();
+    faults.reset();
+    faults.failAt(n, fault);
+    std::string message;
+    try {
+      RunMerge(t);
+    } catch (const EDatabaseError& e) {
+      message = e.Message();
+    }
+    const bool mergedAnyway = message.find("trotzdem vollständig zusammengeführt") != std::string::npos;
+    if (!message.empty() && !mergedAnyway) {
+      EXPECT_NE(message.find(fault == px::Fault::DiskFull ? "Disk is full" : "Could not write"), std::string::npos)
+          << message;
+      EXPECT_NE(message.find("Nichts wurde geändert"), std::string::npos) << message;
+      EXPECT_EQ(ReadCounters(t).patient, 100);
+    }
+    ASSERT_NO_FATAL_FAILURE(Finish());
+    if (message.empty() || mergedAnyway) {
+      EXPECT_EQ(StoredNow(), merged);
+      continue;
+    }
+    EXPECT_EQ(StoredNow(), before);
+    faults.reset();
+    t = OpenViews();
+    RunMerge(t);
+    ASSERT_NO_FATAL_FAILURE(Finish());
+    EXPECT_EQ(StoredNow(), merged);
+  }
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // Notifications through data sources: what a control bound to a field sees
 // for each view operation, the delivery order of links, disabled controls,
 // and a handler that raises.
+#include "tableaccess/data_source.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
-#include "tableaccess/data_source.h"
+#include "tableaccess/batch_move.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/field_data_link.h"
 #include "tableaccess/string_field.h"
@@ -154,6 +157,51 @@ TEST_F(DataSourceTest, ClosingWhileDisabledTellsOnlyThatTheViewIsInactive) {
   EXPECT_EQ(During([&] { table_.Close(); }), Log{"(none)"});
   EXPECT_EQ(source_.State(), TDataSetState::dsInactive);
   table_.EnableControls();
+}
+
+TEST_F(DataSourceTest, ClosedAndOpenedAgainWhileDisabledTheViewIsActiveAndShownAfterwards) {
+  RecordingControl control(&source_, "ID", log_);
+  table_.Open();
+  table_.GoLast();
+  const Log seen = During([&] {
+    table_.DisableControls();
+    table_.Close();
+    table_.Open();
+    table_.EnableControls();
+  });
+  // Each change of activity travels, and the pending change shows the record.
+  EXPECT_EQ(seen, (Log{"(none)", "1", "1"}));
+  EXPECT_EQ(source_.State(), TDataSetState::dsBrowse);
+  EXPECT_TRUE(control.Link().Active());
+}
+
+TEST_F(DataSourceTest, BatchAppendOfClosedViewsLeavesTheirDataSourcesInactive) {
+  // The append opens both views with their controls disabled and closes them
+  // again: the controls must end where the views end, not where they were
+  // while the records moved.
+  const std::filesystem::path other = dir_.path() / "ziel";
+  std::filesystem::create_directories(other);
+  ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(other, "patient.db", viewtest::PatientSpec(), {{"9"}}));
+  TTable destination;
+  destination.SetDatabaseName(viewtest::DirectoryName(other));
+  destination.SetTableName("patient.db");
+  TDataSource destinationSource;
+  destinationSource.SetDataSet(&destination);
+  RecordingControl control(&source_, "ID", log_);
+  RecordingControl target(&destinationSource, "ID", log_, "ziel:");
+  TBatchMove move;
+  move.SetSource(&table_);
+  move.SetDestination(&destination);
+  const Log seen = During([&] { move.Execute(); });
+  EXPECT_EQ(move.MovedCount(), 3);
+  EXPECT_FALSE(table_.Active());
+  EXPECT_FALSE(destination.Active());
+  EXPECT_EQ(source_.State(), TDataSetState::dsInactive);
+  EXPECT_EQ(destinationSource.State(), TDataSetState::dsInactive);
+  EXPECT_FALSE(control.Link().Active());
+  EXPECT_FALSE(target.Link().Active());
+  // The views opening and closing again, not the records moved.
+  EXPECT_EQ(seen, (Log{"1", "ziel:9", "ziel:(none)", "(none)"}));
 }
 
 TEST_F(DataSourceTest, DisabledDataSourcePassesNothing) {

@@ -109,6 +109,17 @@ TEST_F(MasterDetailTest, NewDetailRecordTakesTheMastersKey) {
   EXPECT_EQ(DetailKeys(), (Keys{"20"}));
 }
 
+TEST_F(MasterDetailTest, PostedDetailRecordMovedOutOfTheRangeIsNotShown) {
+  master_.Open();
+  detail_.Open();
+  EXPECT_EQ(detail_.FieldByName("SessionID")->AsString(), "10");
+  detail_.StartEdit();
+  detail_.FieldByName("Patient")->SetAsString("3");
+  detail_.PostRecord();
+  EXPECT_EQ(detail_.FieldByName("SessionID")->AsString(), "12");
+  EXPECT_EQ(DetailKeys(), (Keys{"12"}));
+}
+
 TEST_F(MasterDetailTest, UnknownMasterFieldFailsBehindTheMastersName) {
   detail_.SetMasterFields("Nummer");
   try {

@@ -1,11 +1,14 @@
 // Databases and the session: names taken as aliases or directories, sharing
 // one database between views, keeping it connected, and the engine start.
+#include "tableaccess/session.h"
+
 #include <gtest/gtest.h>
 
+#include "engine/io/fault_injecting_file_system.h"
 #include "tableaccess/database.h"
 #include "tableaccess/db_errors.h"
+#include "tableaccess/engine_binding.h"
 #include "tableaccess/field.h"
-#include "tableaccess/session.h"
 #include "tableaccess/table.h"
 #include "tests/tableaccess/view_test_support.h"
 
@@ -173,6 +176,105 @@ TEST_F(SessionTest, EndingTheSessionWritesAndReleasesEveryDatabase) {
   EXPECT_EQ(Session().DatabaseCount(), 0u);
   EXPECT_FALSE(Session().Active());
   EXPECT_EQ(viewtest::ColumnOf(dir_.path(), "patient.db", 1), (std::vector<std::string>{"Neu", ""}));
+}
+
+// Databases created without KeepConnection, as a session with
+// KeepConnections false makes them; the setting goes back after the test.
+class SessionWithoutKeptConnectionsTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    Session().SetKeepConnections(false);
+  }
+  void TearDown() override {
+    Session().SetKeepConnections(true);
+    SessionTest::TearDown();
+  }
+};
+
+TEST_F(SessionWithoutKeptConnectionsTest, DatabaseGoesWithItsLastViewAndNotWhileItClosesItsViews) {
+  const std::string name = viewtest::DirectoryName(dir_.path());
+  TTable a, b;
+  for (TTable* t : {&a, &b}) {
+    t->SetDatabaseName(name);
+    t->SetTableName(t == &a ? "patient.db" : "session.db");
+    t->Open();
+  }
+  ASSERT_NE(a.Database(), nullptr);
+  EXPECT_FALSE(a.Database()->KeepConnection());
+  a.Close();
+  EXPECT_EQ(Session().DatabaseCount(), 1u);
+  b.Close();
+  EXPECT_EQ(Session().DatabaseCount(), 0u);
+  // Ending the session destroys the database, which closes the views still
+  // open on it; their close must not destroy it a second time.
+  a.Open();
+  b.Open();
+  EndDefaultSession();
+  EXPECT_FALSE(a.Active());
+  EXPECT_FALSE(b.Active());
+  EXPECT_EQ(a.Database(), nullptr);
+  EXPECT_EQ(Session().DatabaseCount(), 0u);
+}
+
+// Commits that fail where nothing but the session's end or a view's close
+// writes them: the failure reaches the caller, and nothing is left half done.
+class SessionWriteFailureTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    binding::UseFileSystem(faults_);
+    view_.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
+    view_.SetTableName("patient.db");
+  }
+  void TearDown() override {
+    view_.Close();
+    EndDefaultSession();
+    binding::UseFileSystem(px::localFileSystem());
+    Session().SetKeepConnections(true);
+    SessionTest::TearDown();
+  }
+  // Posts a change and plans the disk to run full at the commit's first write.
+  void PostAChange() {
+    view_.Open();
+    view_.StartEdit();
+    view_.FieldByName("Name")->SetAsString("Neu");
+    view_.PostRecord();
+    faults_.failAt(faults_.operations() + 1, px::Fault::DiskFull);
+  }
+  static bool SaysTheDiskIsFull(const EDatabaseError& e) {
+    return e.Message().find("Disk is full") != std::string::npos;
+  }
+
+  px::FaultInjectingFileSystem faults_{px::localFileSystem()};
+  TTable view_;
+};
+
+TEST_F(SessionWriteFailureTest, FailedCommitAtTheSessionsEndIsRaised) {
+  PostAChange();
+  view_.Close();
+  try {
+    EndDefaultSession();
+    FAIL() << "the failed commit went unreported";
+  } catch (const EDBEngineError& e) {
+    EXPECT_TRUE(SaysTheDiskIsFull(e)) << e.Message();
+  }
+  EXPECT_FALSE(Session().Active());
+  EXPECT_EQ(Session().DatabaseCount(), 0u);
+  EXPECT_EQ(viewtest::ColumnOf(dir_.path(), "patient.db", 1), (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(SessionWriteFailureTest, FailedCommitWhenTheLastViewLetsGoOfItsDatabaseIsRaised) {
+  Session().SetKeepConnections(false);
+  PostAChange();
+  try {
+    view_.Close();
+    FAIL() << "the failed commit went unreported";
+  } catch (const EDBEngineError& e) {
+    EXPECT_TRUE(SaysTheDiskIsFull(e)) << e.Message();
+  }
+  EXPECT_FALSE(view_.Active());
+  EXPECT_EQ(Session().DatabaseCount(), 0u);
 }
 
 }  // namespace

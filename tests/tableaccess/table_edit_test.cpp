@@ -71,6 +71,44 @@ TEST_F(TableEditTest, RenumberingWalkFromTheLastKeyRaisesEveryKeyOnce) {
   EXPECT_EQ(Ids(), expected);
 }
 
+TEST_F(TableEditTest, FilteredRenumberingWalkPassesTheHiddenRecordsAboutOnce) {
+  // Every seventh record is hidden. Raising each key piles the hidden ones
+  // up between the records not yet visited and those raised; the edit and
+  // the post must not put the engine cursor back on the record it already
+  // stands on, which would make it pass them all again at every step.
+  std::vector<std::vector<std::string>> rows;
+  std::size_t hidden = 0;
+  for (int key = 1; key <= 400; ++key) {
+    const bool hide = key % 7 == 3;
+    hidden += hide;
+    rows.push_back({std::to_string(key), hide ? "x" : "name"});
+  }
+  auto t = MakeView(rows);
+  t->Open();
+  std::size_t judged = 0;
+  px::Cursor& cursor = *t->Handle();
+  const int filter = cursor.addFilter([&judged, &cursor](const std::uint8_t* record) {
+    ++judged;
+    px::Value name;
+    return !(cursor.table().readValue(record, 1, name).ok() && name == px::Value(std::string("x")));
+  });
+  ASSERT_TRUE(cursor.activateFilter(filter, true).ok());
+  t->GoLast();
+  judged = 0;
+  std::size_t visited = 0;
+  while (!t->AtBegin()) {
+    t->StartEdit();
+    id_->SetAsInteger(id_->AsInteger() + 1000);
+    t->PostRecord();
+    t->GoPrior();
+    ++visited;
+  }
+  EXPECT_EQ(visited, rows.size() - hidden);
+  // About twice per record; passing the 57 hidden ones at each step would
+  // take some 10,000 judgements.
+  EXPECT_LE(judged, 3 * rows.size());
+}
+
 TEST_F(TableEditTest, PostInBrowseStateFailsBehindTheViewName) {
   auto t = MakeView({{"1"}});
   t->Open();

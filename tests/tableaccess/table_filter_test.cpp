@@ -85,6 +85,39 @@ TEST_F(TableFilterTest, NewFilterTextOnAnOpenFilteredView) {
   EXPECT_EQ(Walk().size(), 7u);
 }
 
+TEST_F(TableFilterTest, TextThatDoesNotParseOnAnOpenViewLeavesTheOldFilterInForce) {
+  view_.SetFilter("Patient>0");
+  view_.SetFiltered(true);
+  view_.Open();
+  for (const char* text : {"Patient>'0", "Patinet>0"}) {
+    view_.GoFirst();
+    view_.GoNext();
+    EXPECT_THROW(view_.SetFilter(text), EDatabaseError) << text;
+    EXPECT_EQ(view_.Filter(), "Patient>0") << text;
+    EXPECT_EQ(view_.FieldByName("SessionID")->AsString(), "3") << text;  // where it stood
+    EXPECT_EQ(Walk(), (Keys{"1", "3", "4", "5"})) << text;
+  }
+}
+
+TEST_F(TableFilterTest, PostedRecordThatTheFilterNoLongerAdmitsIsNotShown) {
+  view_.SetFilter("Patient>0");
+  view_.SetFiltered(true);
+  view_.Open();
+  view_.GoNext();
+  view_.StartEdit();
+  view_.FieldByName("Patient")->SetAsString("0");
+  view_.PostRecord();
+  EXPECT_EQ(view_.FieldByName("SessionID")->AsString(), "4");  // the next one it admits
+  EXPECT_FALSE(view_.AtBegin());
+  // The last one it admits goes: the one before it is shown.
+  view_.GoLast();
+  view_.StartEdit();
+  view_.FieldByName("Patient")->SetAsString("");
+  view_.PostRecord();
+  EXPECT_EQ(view_.FieldByName("SessionID")->AsString(), "4");
+  EXPECT_EQ(Walk(), (Keys{"1", "4"}));
+}
+
 TEST_F(TableFilterTest, FilterThatDoesNotParseLeavesTheViewClosed) {
   view_.SetFilter("Patient>'0");
   view_.SetFiltered(true);

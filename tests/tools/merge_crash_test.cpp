@@ -171,11 +171,12 @@ class MergeCrashTest : public ::testing::Test {
       problems.push_back("the active database is neither as before nor as after: " + FirstDifference(active, activeAfter_));
     if (oldState == State::Neither)
       problems.push_back("the old database is neither as before nor as after: " + FirstDifference(old, oldAfter_));
-    // The old database is written first, so the active one never holds the
-    // old records while the old database still has its old keys: a second
-    // merge would append them again.
-    if (activeState == State::After && oldState == State::Before)
-      problems.push_back("the active database is merged but the old one is not renumbered");
+    // Both are written in one step: the active one holding the old records
+    // while the old one keeps its keys would have a second merge append them
+    // again; the old one renumbered alone would have it renumber them twice.
+    if (activeState != oldState && activeState != State::Neither && oldState != State::Neither)
+      problems.push_back(std::string("the active database is ") + StateName(activeState) + " the merge, the old one " +
+                         StateName(oldState));
     return {activeState, oldState};
   }
 

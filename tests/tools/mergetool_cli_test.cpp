@@ -15,6 +15,8 @@ extern "C" {
 
 #include "tests/support/test_support.h"
 #include "tests/support/tool_run.h"
+#include "tests/tools/merge_collisions.h"
+#include "tests/tools/merge_snapshot.h"
 
 namespace fs = std::filesystem;
 
@@ -105,7 +107,7 @@ class MergetoolCliTest : public ::testing::Test {
 };
 
 TEST_F(MergetoolCliTest, MergeOfTwoSamplesAsPxlibReadsIt) {
-  MakeSamples(60, 40);
+  ASSERT_NO_FATAL_FAILURE(MakeSamples(60, 40));
   const Snapshot activeBefore = Read(active());
   const Snapshot oldBefore = Read(old());
   ASSERT_EQ(activeBefore.index.size(), 1u);
@@ -169,7 +171,7 @@ TEST_F(MergetoolCliTest, MergeOfTwoSamplesAsPxlibReadsIt) {
 }
 
 TEST_F(MergetoolCliTest, DirectoryWithoutOldTablesGivesTheWindowsMessage) {
-  MakeSamples(10, 10);
+  ASSERT_NO_FATAL_FAILURE(MakeSamples(10, 10));
   fs::remove(old() / "data.DB");
   const auto run = Tool("mergetool-cli", "--old " + old().string() + " --yes");
   EXPECT_EQ(run.exitCode, 1);
@@ -178,7 +180,7 @@ TEST_F(MergetoolCliTest, DirectoryWithoutOldTablesGivesTheWindowsMessage) {
 }
 
 TEST_F(MergetoolCliTest, WithoutConfirmationNothingChanges) {
-  MakeSamples(10, 10);
+  ASSERT_NO_FATAL_FAILURE(MakeSamples(10, 10));
   const Snapshot before = Read(active());
   const auto run = Tool("mergetool-cli", "--old " + old().string() + " < /dev/null");
   EXPECT_EQ(run.exitCode, 1);
@@ -195,11 +197,76 @@ TEST_F(MergetoolCliTest, BadArgumentsAreRefused) {
 }
 
 TEST_F(MergetoolCliTest, UnconfiguredAliasIsReportedAndFails) {
-  MakeSamples(10, 10);
+  ASSERT_NO_FATAL_FAILURE(MakeSamples(10, 10));
   std::ofstream(dir_.path() / "pxengine.conf") << "[aliases]\n";
   const auto run = Tool("mergetool-cli", "--old " + old().string() + " --yes");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("winvelda5"), std::string::npos) << run.out;
+}
+
+TEST_F(MergetoolCliTest, OldDirectoryThatIsTheActiveOneIsRefusedBeforeAnythingChanges) {
+  ASSERT_NO_FATAL_FAILURE(MakeSamples(10, 10));
+  fs::create_directory_symlink(active(), dir_.path() / "verweis");
+  const Snapshot before = Read(active());
+  for (const fs::path& same : {active(), active() / ".." / "aktiv" / ".", dir_.path() / "verweis"}) {
+    const auto run = Tool("mergetool-cli", "--old " + same.string() + " --yes");
+    EXPECT_EQ(run.exitCode, 1) << same;
+    EXPECT_NE(run.out.find("Das gewählte Verzeichnis ist das der aktiven Datenbank."), std::string::npos)
+        << same << ": " << run.out;
+    EXPECT_EQ(Tool("mergetool-cli", "--old " + same.string() + " --check").exitCode, 2) << same;
+  }
+  const Snapshot after = Read(active());
+  EXPECT_EQ(after.patients, before.patients);
+  EXPECT_EQ(after.index, before.index);
+}
+
+TEST_F(MergetoolCliTest, FailureHalfWayThroughEachWalkChangesNothingAndTheRetryMergesOnce) {
+  using merge_collisions::Walk;
+  for (const Walk& walk : merge_collisions::kWalks) {
+    SCOPED_TRACE(walk.name);
+    fs::remove_all(active());
+    fs::remove_all(old());
+    // The active keys start above the old ones, so that only the added record collides.
+    ASSERT_EQ(Tool("makesample", active().string() + " --patients 40 --seed 11 --first-key 2000").exitCode, 0);
+    ASSERT_EQ(Tool("makesample", old().string() + " --patients 30 --seed 12").exitCode, 0);
+    std::int32_t offset = 0;
+    ASSERT_NO_FATAL_FAILURE(merge_collisions::ReadCounter(active(), walk, offset));
+    std::string collidingKey;
+    ASSERT_NO_FATAL_FAILURE(merge_collisions::AddCollisionHalfWay(old(), walk, offset, collidingKey));
+    std::vector<std::string> problems;
+    const merge_snapshot::Snapshot activeBefore = merge_snapshot::OpenAndRead(active(), problems);
+    const merge_snapshot::Snapshot oldBefore = merge_snapshot::OpenAndRead(old(), problems);
+
+    const auto failed = Tool("mergetool-cli", "--old " + old().string() + " --yes");
+    EXPECT_EQ(failed.exitCode, 1) << failed.out;
+    EXPECT_NE(failed.out.find("Key violation"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.out.find("Nichts wurde geändert"), std::string::npos) << failed.out;
+    EXPECT_EQ(failed.out.find("Fertig."), std::string::npos) << failed.out;
+    EXPECT_EQ(merge_snapshot::OpenAndRead(active(), problems), activeBefore);
+    EXPECT_EQ(merge_snapshot::OpenAndRead(old(), problems), oldBefore);
+
+    // The cause removed, the merge goes through and gives what a merge of a
+    // copy that never failed gives.
+    ASSERT_NO_FATAL_FAILURE(merge_collisions::RemoveRecord(old(), walk, collidingKey));
+    const fs::path copy = dir_.path() / "kopie";
+    fs::remove_all(copy);
+    fs::create_directories(copy);
+    fs::copy(active(), copy / "aktiv", fs::copy_options::recursive);
+    fs::copy(old(), copy / "alt", fs::copy_options::recursive);
+    const std::string copyConfig = (copy / "pxengine.conf").string();
+    std::ofstream(copyConfig) << "[aliases]\nwinvelda5 = " << (copy / "aktiv").string() << "\n";
+    ::setenv("PXENGINE_CONFIG", copyConfig.c_str(), 1);
+    const auto reference = Tool("mergetool-cli", "--old " + (copy / "alt").string() + " --yes");
+    ::setenv("PXENGINE_CONFIG", (dir_.path() / "pxengine.conf").string().c_str(), 1);
+    ASSERT_EQ(reference.exitCode, 0) << reference.out;
+    const auto retried = Tool("mergetool-cli", "--old " + old().string() + " --yes");
+    EXPECT_EQ(retried.exitCode, 0) << retried.out;
+    EXPECT_EQ(merge_snapshot::OpenAndRead(active(), problems), merge_snapshot::OpenAndRead(copy / "aktiv", problems));
+    EXPECT_EQ(merge_snapshot::OpenAndRead(old(), problems), merge_snapshot::OpenAndRead(copy / "alt", problems));
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    ExpectEveryTablePasses(active());
+    ExpectEveryTablePasses(old());
+  }
 }
 
 }  // namespace

@@ -51,4 +51,21 @@ TEST(Pxdump, ErrorsGoToStderrWithNonZeroExit) {
   EXPECT_EQ(pxdump(fixture("set01", "long.db") + " --records x").exitCode, 2);
 }
 
+TEST(Pxdump, MissingBlobFileListsTheRecordsWithTheBlobValuesUnavailable) {
+  px::test::TempDir dir;
+  dir.copyFiles("set01", {"memo.db", "memo.px"});
+  const std::string table = (dir.path() / "memo.db").string();
+  DumpResult r = pxdump(table + " --csv");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("warning: memo.MB, the blob file, is missing"), std::string::npos) << r.out;
+  // Both records: the one kept in the blob file is marked, the memo kept in
+  // its record reads as it is.
+  EXPECT_NE(r.out.find("\nId,MEMO\n1,(unavailable)\n2,\"01234567890\n\"\n"), std::string::npos) << r.out;
+  r = pxdump(table);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("Blob file:    memo.MB missing"), std::string::npos) << r.out;
+  // The check still counts it as an error.
+  EXPECT_EQ(px::test::runTool(PX_BIN_DIR, "pxcheck", table).exitCode, 1);
+}
+
 }  // namespace

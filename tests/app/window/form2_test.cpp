@@ -150,12 +150,12 @@ TEST_F(Form2Test, AnotherDirectoryAfterOpeningIsRefusedThroughTheExceptionDispla
   Start();
   Choose(old().string());
   ASSERT_TRUE(dmRA5old->dPatient->Active());
-  Choose(active().string());
+  Choose((dir_.path() / "anders").string());
   ASSERT_EQ(dialogs_.shown.size(), 1u);
   EXPECT_EQ(dialogs_.shown[0].text, "dPatient: Cannot perform this operation on an open dataset.");
   EXPECT_EQ(dmRA5old->dPatient->DatabaseName(), old().string() + "\\");
   EXPECT_TRUE(dmRA5old->dData->Active());
-  EXPECT_EQ(Form2->DirectoryDlg->Path(), active().string());
+  EXPECT_EQ(Form2->DirectoryDlg->Path(), (dir_.path() / "anders").string());
 }
 
 TEST_F(Form2Test, PathEndingInABackslashGetsASecondOne) {

@@ -12,8 +12,9 @@
 namespace px {
 namespace {
 
-const std::vector<int> kAllPages = {437,  850,  852,  857,  860,  861,  863,  865,  866,
-                                    1250, 1251, 1252, 1253, 1254, 1257, CodePage::kRoman8, 936};
+const std::vector<int> kAllPages = {437,  737,  775,  850,  852,  855,  857,  860,  861,  862,  863,  864,
+                                    865,  866,  869,  874,  1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257,
+                                    1258, CodePage::kRoman8, 936};
 
 const CodePage& page(int number) {
   const CodePage* cp = CodePage::find(number);
@@ -34,7 +35,7 @@ TEST(CodePageFind, KnowsEveryPageAndNothingElse) {
     EXPECT_EQ(cp->number(), number);
     EXPECT_EQ(CodePage::find(number), cp) << "find must return the same object each time";
   }
-  for (int number : {0, -1, 1, 65001, 1200, 28591, 950, 932, 1255, 0xFFFF}) {
+  for (int number : {0, -1, 1, 65001, 1200, 28591, 950, 932, 1259, 0xFFFF}) {
     EXPECT_EQ(CodePage::find(number), nullptr) << number;
   }
 }
@@ -114,6 +115,11 @@ TEST(CodePageKnownCharacters, MatchThePublishedTables) {
       {861, "\x8B", "Ð"},       {863, "\x84", "Â"},      {865, "\x9B", "ø"},       {866, "\x80", "А"},
       {1250, "\x8A", "Š"},      {1251, "\xC0", "А"},     {1252, "\x80", "€"},      {1252, "\xDF", "ß"},
       {1253, "\xC1", "Α"},      {1254, "\xD0", "Ğ"},     {1257, "\xC0", "Ą"},      {CodePage::kRoman8, "\xC0", "â"},
+      {1255, "\xE0", "א"},      {1255, "\xFA", "ת"},     {1255, "\xA4", "₪"},      {1256, "\xC7", "ا"},
+      {1256, "\x81", "پ"},      {1258, "\xD0", "Đ"},     {1258, "\xFE", "₫"},      {1258, "\xDE", "\u0303"},
+      {737, "\x80", "Α"},       {775, "\x80", "Ć"},      {855, "\x80", "ђ"},       {862, "\x80", "א"},
+      {864, "\x80", "°"},       {869, "\x86", "Ά"},      {874, "\xA1", "ก"},       {874, "\x80", "€"},
+      {864, "100%", "100%"},  // the lower half stays ASCII on every page
       {CodePage::kRoman8, "\xDE", "ß"},                  {936, "\xD6\xD0\xCE\xC4", "中文"},
       {936, "\x81\x40", "丂"},  {936, "\xA1\xA1", "\u3000"},                      {936, "\x80", "€"},
       {1252, "M\xFCller, Stra\xDF" "e", "Müller, Straße"},
