@@ -57,7 +57,7 @@ bool Cursor::withinPassed(RecordId id) const {
 RecordOrdering::Set::const_iterator Cursor::locate() const {
   const auto& ids = ordering_->ids();
   if (exists(id_)) {
-    auto it = ids.find(id_);
+    auto it = ordering_->find(id_);
     if (it != ids.end()) return it;
   }
   return ordering_->seek(snapshot_.data(), true);

@@ -82,15 +82,33 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
   // A keyed .DB holds its records in key order, so each one normally belongs
   // at the end, where the hint lets the set take it without a search.
   for (RecordId id = 0; id < w->records_.size(); ++id) {
-    const std::size_t before = w->order_.size();
-    w->order_.insert(w->order_.end(), id);
-    if (w->order_.size() == before)
+    if (!w->placeInOrder(id))
       return Status(rc::kKeyViolation, file + ": record " + std::to_string(id + 1) + " repeats a key");
   }
   if (std::optional<BlobFile> blobs = w->table_->takeBlobFile()) w->blobs_ = std::make_unique<BlobFile>(std::move(*blobs));
   w->table_->releaseRecords();  // the records and blob values live here from now on
   out = std::move(w);
   return Status::Ok();
+}
+
+bool WritableTable::placeInOrder(RecordId id) {
+  // A key mostly lands next to the one placed last: a table read in key
+  // order, keys appended above the rest, a walk that raises each key from the
+  // greatest down. The hint then saves the search.
+  const std::size_t before = order_.size();
+  const auto it = order_.insert(lastPlaced_ ? *lastPlaced_ : order_.end(), id);
+  if (order_.size() == before) return false;
+  if (places_.size() <= id) places_.resize(static_cast<std::size_t>(id) + 1, order_.end());
+  places_[id] = it;
+  lastPlaced_ = it;
+  return true;
+}
+
+void WritableTable::takeFromOrder(RecordId id) {
+  const auto it = places_[id];
+  if (lastPlaced_ && *lastPlaced_ == it) lastPlaced_.reset();
+  order_.erase(it);
+  places_[id] = order_.end();
 }
 
 bool WritableTable::findByKey(const std::uint8_t* keyRecord, RecordId& id) const {
@@ -193,6 +211,12 @@ Status WritableTable::setValue(Bytes& record, std::size_t field, const Value& va
 
 void WritableTable::releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
   if (!blobs_ || !oldRecord) return;
+  // Most updates leave every blob field as it was (a renumbered key).
+  if (newRecord && std::all_of(fields().begin(), fields().end(), [&](const FieldDescriptor& f) {
+        return !isBlobType(f.type) ||
+               std::memcmp(oldRecord + f.offset, newRecord + f.offset, static_cast<std::size_t>(f.size)) == 0;
+      }))
+    return;
   const auto kept = newRecord ? storedBlobs(fields(), newRecord) : std::vector<blob::Descriptor>{};
   for (const blob::Descriptor& d : storedBlobs(fields(), oldRecord)) {
     const bool stillUsed = std::any_of(kept.begin(), kept.end(), [&](const auto& k) { return sameBlob(k, d); });
@@ -207,10 +231,7 @@ Status WritableTable::insert(const Bytes& record, RecordId* id) {
   ++changes_;
   records_.push_back(record);
   const auto newId = static_cast<RecordId>(records_.size() - 1);
-  // Appended keys usually follow every key there is: hinted at the end.
-  const std::size_t before = order_.size();
-  order_.insert(order_.end(), newId);
-  if (order_.size() == before) {
+  if (!placeInOrder(newId)) {
     records_.pop_back();
     return Status(rc::kKeyViolation, table_->data().name() + ": key violation: the key is already in the table");
   }
@@ -225,13 +246,15 @@ Status WritableTable::update(RecordId id, const Bytes& record) {
   if (id >= records_.size() || records_[id].empty()) return Status(rc::kRecordNotFound, file + ": no such record");
   if (record.size() != header().recordSize) return Status(rc::kInvalidParameter, file + ": record buffer of the wrong size");
   ++changes_;
-  order_.erase(id);
+  takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
-  Bytes old = std::move(records_[id]);
-  records_[id] = record;
-  if (!order_.insert(id).second) {
-    records_[id] = std::move(old);
-    order_.insert(id);
+  // The old contents move to the spare buffer, whose room takes the new ones.
+  Bytes& old = spare_;
+  old.swap(records_[id]);
+  records_[id].assign(record.begin(), record.end());
+  if (!placeInOrder(id)) {
+    records_[id].swap(old);
+    placeInOrder(id);
     for (auto& entry : orderings_) entry.second->add(id);
     return Status(rc::kKeyViolation, file + ": key violation: the new key is already in the table");
   }
@@ -245,7 +268,7 @@ Status WritableTable::remove(RecordId id) {
   if (id >= records_.size() || records_[id].empty())
     return Status(rc::kRecordNotFound, table_->data().name() + ": no such record");
   ++changes_;
-  order_.erase(id);
+  takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
   releaseBlobs(records_[id].data(), nullptr);
   records_[id].clear();

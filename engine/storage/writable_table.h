@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -110,6 +111,10 @@ class WritableTable {
     bool operator()(RecordId a, RecordId b) const;
   };
 
+  using OrderSet = std::set<RecordId, IdOrder>;
+  // Puts a record into the key order; false when its key is taken.
+  bool placeInOrder(RecordId id);
+  void takeFromOrder(RecordId id);
   Status storeBlob(Bytes& record, std::size_t field, const Bytes& stored);
   void releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord);
   std::string secondaryName(const SecondaryIndex& index) const;
@@ -120,7 +125,10 @@ class WritableTable {
   const Collation* collation_ = nullptr;
   KeyOrder keyOrder_;
   std::vector<Bytes> records_;        // by id; a removed record keeps its slot, empty
-  std::set<RecordId, IdOrder> order_{IdOrder{this}};
+  OrderSet order_{IdOrder{this}};
+  std::vector<OrderSet::iterator> places_;    // by id: where in order_; order_.end() when not in it
+  std::optional<OrderSet::iterator> lastPlaced_;
+  Bytes spare_;                       // an update's old record
   std::unique_ptr<BlobFile> blobs_;
   std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
   std::filesystem::path directory_;
