@@ -11,7 +11,10 @@
 //     so only one image is in memory at a time. Each image is first compared
 //     with its target: a target that already holds it takes no part, and
 //     one that mostly stays as it is (a table that only grew) gets a patch
-//     in its temporary instead of the whole contents (file_patch.h);
+//     in its temporary instead of the whole contents (file_patch.h). An
+//     image that gives only its changes (a blob file that grew) becomes a
+//     patch without a comparison, written a piece at a time, and its changes
+//     are later written into the target from memory;
 //  3. writes the journal "pxcommit.jnl", synced, then syncs the directory:
 //        PXCOMMIT <tab> version
 //        file <tab> size <tab> checksum <tab> temporary name <tab> target name
@@ -179,6 +182,53 @@ Status applyPatchEntry(FileSystem& fs, const fs::path& dir, const CommitJournal:
   return applyFilePatch(fs, dir / entry.target, patch);
 }
 
+// Writes a patch of `ranges` to `path` piece by piece, so that the changes
+// are never copied whole: headers and short ranges gathered in a buffer,
+// long ranges written from where they lie. Returns the patch's size and
+// checksum; the file is synced at the end.
+Status writePatch(FileSystem& fs, const fs::path& path, std::uint64_t newSize, const std::vector<PatchRange>& ranges,
+                  std::uint64_t& size, std::uint64_t& sum) {
+  constexpr std::size_t kGathered = 1024 * 1024;
+  size = filePatchSize(ranges);
+  CommitJournal::Checksum checksum(size);
+  std::uint64_t written = 0;
+  Bytes buffer = filePatchHeader(newSize, static_cast<std::uint32_t>(ranges.size()));
+  auto put = [&](std::span<const std::uint8_t> piece) -> Status {
+    checksum.add(piece);
+    const bool last = written + piece.size() == size;
+    Status s = written == 0 ? fs.writeFile(path, piece, last) : fs.writeRange(path, written, piece, last);
+    written += piece.size();
+    return s;
+  };
+  auto flush = [&]() -> Status {
+    if (buffer.empty()) return Status::Ok();
+    Status s = put(buffer);
+    buffer.clear();
+    return s;
+  };
+  for (const PatchRange& r : ranges) {
+    const Bytes header = filePatchRangeHeader(r.offset, static_cast<std::uint32_t>(r.bytes.size()));
+    buffer.insert(buffer.end(), header.begin(), header.end());
+    if (r.bytes.size() < kGathered / 4) {
+      buffer.insert(buffer.end(), r.bytes.begin(), r.bytes.end());
+      if (buffer.size() >= kGathered) PX_RETURN_IF_ERROR(flush());
+      continue;
+    }
+    PX_RETURN_IF_ERROR(flush());
+    PX_RETURN_IF_ERROR(put(r.bytes));
+  }
+  PX_RETURN_IF_ERROR(flush());
+  sum = checksum.value();
+  return Status::Ok();
+}
+
+// Writes the ranges of a patch still in memory into its target and syncs it.
+Status applyRanges(FileSystem& fs, const fs::path& target, const std::vector<PatchRange>& ranges) {
+  for (std::size_t i = 0; i < ranges.size(); ++i)
+    PX_RETURN_IF_ERROR(fs.writeRange(target, ranges[i].offset, ranges[i].bytes, i + 1 == ranges.size()));
+  return Status::Ok();
+}
+
 // Checks the images' names and turns them into journal entries, before
 // anything is written; sizes and checksums follow as each image is made.
 Status planEntries(const fs::path& directory, const std::vector<PendingImage>& images,
@@ -279,22 +329,41 @@ bool completeJournalOnDisk(FileSystem& fs, const fs::path& journalPath) {
 
 }  // namespace
 
-std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
-  // FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
-  // down), then byte by byte for the tail: a commit hashes every byte it
-  // writes, so the per-byte multiply of plain FNV-1a would cost more than the
-  // write itself on large tables.
-  std::uint64_t hash = kFnvOffset ^ bytes.size();
+// FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
+// down), then byte by byte for the tail: a commit hashes every byte it
+// writes, so the per-byte multiply of plain FNV-1a would cost more than the
+// write itself on large tables.
+CommitJournal::Checksum::Checksum(std::uint64_t total) : hash_(kFnvOffset ^ total) {}
+
+void CommitJournal::Checksum::add(std::span<const std::uint8_t> bytes) {
+  auto word = [this](const std::uint8_t* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    hash_ = (hash_ ^ w) * kFnvPrime;
+    hash_ ^= hash_ >> 29;
+  };
   std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes.data() + i, sizeof word);
-    hash = (hash ^ word) * kFnvPrime;
-    hash ^= hash >> 29;
+  if (carried_ > 0) {
+    while (carried_ < sizeof carry_ && i < bytes.size()) carry_[carried_++] = bytes[i++];
+    if (carried_ < sizeof carry_) return;
+    word(carry_);
+    carried_ = 0;
   }
-  for (; i < bytes.size(); ++i) hash = (hash ^ bytes[i]) * kFnvPrime;
+  for (; i + 8 <= bytes.size(); i += 8) word(bytes.data() + i);
+  while (i < bytes.size()) carry_[carried_++] = bytes[i++];
+}
+
+std::uint64_t CommitJournal::Checksum::value() const {
+  std::uint64_t hash = hash_;
+  for (std::size_t i = 0; i < carried_; ++i) hash = (hash ^ carry_[i]) * kFnvPrime;
   hash ^= hash >> 32;
   return hash * kFnvPrime;
+}
+
+std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
+  Checksum sum(bytes.size());
+  sum.add(bytes);
+  return sum.value();
 }
 
 Bytes CommitJournal::encode(const std::vector<Entry>& entries) {
@@ -427,25 +496,43 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
 
   // One image at a time: made, summed, compared with the file it replaces,
   // written whole or as a patch, and let go before the next. A file that
-  // would stay as it is takes no part.
+  // would stay as it is takes no part. An image that gives only its changes
+  // becomes a patch at once, and its ranges are kept to be written into the
+  // target from memory after the commit point.
   std::vector<Entry> journaled;
+  std::vector<std::vector<PatchRange>> direct;  // per journaled entry; empty: apply from the temporary
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    Bytes storage;
-    std::span<const std::uint8_t> contents;
     Entry& entry = entries[i];
-    Status written = images[i].produce(storage, contents);
-    Bytes patch;
-    bool identical = false;
-    if (written.ok()) written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
-    if (written.ok() && identical) continue;
-    if (written.ok()) {
-      entry.patch = !patch.empty();
-      const std::span<const std::uint8_t> temporary = entry.patch ? std::span<const std::uint8_t>(patch) : contents;
-      entry.size = temporary.size();
-      entry.checksum = checksum(temporary);
-      written = fs.writeFile(directory / entry.temporary, temporary, true);
+    const PendingImage& image = images[i];
+    Status written;
+    std::vector<PatchRange> ranges;
+    if (image.produceChanges) {
+      std::uint64_t newSize = 0;
+      written = image.produceChanges(newSize, ranges);
+      if (written.ok() && ranges.empty()) continue;
+      if (written.ok()) {
+        ranges = splitLongRanges(ranges);
+        entry.patch = true;
+        written = writePatch(fs, directory / entry.temporary, newSize, ranges, entry.size, entry.checksum);
+      }
+    } else {
+      Bytes storage;
+      std::span<const std::uint8_t> contents;
+      written = image.produce(storage, contents);
+      Bytes patch;
+      bool identical = false;
+      if (written.ok()) written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
+      if (written.ok() && identical) continue;
+      if (written.ok()) {
+        entry.patch = !patch.empty();
+        const std::span<const std::uint8_t> temporary = entry.patch ? std::span<const std::uint8_t>(patch) : contents;
+        entry.size = temporary.size();
+        entry.checksum = checksum(temporary);
+        written = fs.writeFile(directory / entry.temporary, temporary, true);
+      }
     }
     journaled.push_back(entry);
+    direct.push_back(std::move(ranges));
     if (!written.ok()) {
       discardTemporaries(fs, directory, journaled, journaled.size());
       return written.withContext("commit");
@@ -481,9 +568,11 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
   }
 
   Status applied = Status::Ok();
-  for (const Entry& entry : entries) {
-    applied = entry.patch ? applyPatchEntry(fs, directory, entry)
-                          : fs.rename(directory / entry.temporary, directory / entry.target);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Entry& entry = entries[i];
+    if (!entry.patch) applied = fs.rename(directory / entry.temporary, directory / entry.target);
+    else if (!direct[i].empty()) applied = applyRanges(fs, directory / entry.target, direct[i]);
+    else applied = applyPatchEntry(fs, directory, entry);
     if (!applied.ok()) break;
   }
   if (applied.ok()) applied = fs.syncDirectory(directory);

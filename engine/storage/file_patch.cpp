@@ -41,7 +41,41 @@ void addStretch(std::vector<Stretch>& stretches, std::uint64_t begin, std::uint6
 
 Status corrupt(const std::string& what) { return Status(rc::kFileCorrupt, "patch file: " + what); }
 
+// A range's length has 32 bits; longer stretches are cut.
+constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
+
 }  // namespace
+
+Bytes filePatchHeader(std::uint64_t newSize, std::uint32_t rangeCount) {
+  Bytes header(kMagic.begin(), kMagic.end());
+  putLe64(header, newSize);
+  putLe32(header, rangeCount);
+  return header;
+}
+
+Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length) {
+  Bytes header;
+  putLe64(header, offset);
+  putLe32(header, length);
+  return header;
+}
+
+std::vector<PatchRange> splitLongRanges(const std::vector<PatchRange>& ranges) {
+  std::vector<PatchRange> out;
+  for (const PatchRange& r : ranges) {
+    for (std::uint64_t done = 0; done < r.bytes.size(); done += kLongest) {
+      const std::uint64_t length = std::min<std::uint64_t>(kLongest, r.bytes.size() - done);
+      out.push_back({r.offset + done, r.bytes.subspan(static_cast<std::size_t>(done), static_cast<std::size_t>(length))});
+    }
+  }
+  return out;
+}
+
+std::uint64_t filePatchSize(const std::vector<PatchRange>& ranges) {
+  std::uint64_t size = kHeaderSize;
+  for (const PatchRange& r : ranges) size += kRangeHeaderSize + r.bytes.size();
+  return size;
+}
 
 Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::span<const std::uint8_t> contents,
                      Bytes& patch, bool& identical) {
@@ -77,8 +111,6 @@ Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::spa
   }
   if (changed > limit) return Status::Ok();
 
-  // A range's length has 32 bits; longer stretches are cut.
-  constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
   patch.reserve(kHeaderSize + changed + kRangeHeaderSize * (stretches.size() + changed / kLongest + 1));
   patch.insert(patch.end(), kMagic.begin(), kMagic.end());
   putLe64(patch, contents.size());

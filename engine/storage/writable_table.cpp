@@ -345,7 +345,7 @@ void WritableTable::markCommitted() {
   // read back only when another commit needs them.
   stale_ = true;
   committedRecords_ = order_.size();
-  if (blobs_) blobs_->markSaved();
+  if (blobs_ && blobs_->modified()) blobs_->markSaved(*fs_, blobPath());
   inserted_ = updated_ = deleted_ = 0;
 }
 
@@ -477,14 +477,27 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
                       return Status::Ok();
                     }});
   if (blobs_ && blobs_->modified()) {
-    const std::filesystem::path path = family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
-    // The store is written as it stands in memory, without a copy.
-    images.push_back({path, [this](Bytes&, std::span<const std::uint8_t>& contents) {
-                        contents = blobs_->bytes();
-                        return Status::Ok();
-                      }});
+    const std::filesystem::path path = blobPath();
+    if (blobs_->onDisk()) {
+      // The blob file only grows, but for the space of replaced values marked free.
+      images.push_back({path, nullptr, [this](std::uint64_t& newSize, std::vector<PatchRange>& ranges) {
+                          newSize = blobs_->size();
+                          return blobs_->changes(ranges);
+                        }});
+    } else {
+      images.push_back({path, [this](Bytes& storage, std::span<const std::uint8_t>& contents) {
+                          storage = blobs_->contents();
+                          contents = storage;
+                          return Status::Ok();
+                        }});
+    }
   }
   return Status::Ok();
+}
+
+std::filesystem::path WritableTable::blobPath() const {
+  const TableFamily& family = table_->family();
+  return family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
 }
 
 Status WritableTable::buildImages(std::vector<FileImage>& images) {
@@ -492,9 +505,19 @@ Status WritableTable::buildImages(std::vector<FileImage>& images) {
   PX_RETURN_IF_ERROR(planImages(pending));
   for (PendingImage& image : pending) {
     Bytes storage;
-    std::span<const std::uint8_t> contents;
-    PX_RETURN_IF_ERROR(image.produce(storage, contents));
-    if (contents.data() != storage.data() || contents.size() != storage.size()) storage.assign(contents.begin(), contents.end());
+    if (image.produceChanges) {
+      // The whole file: as it is, with the changes written over it.
+      std::uint64_t newSize = 0;
+      std::vector<PatchRange> ranges;
+      PX_RETURN_IF_ERROR(image.produceChanges(newSize, ranges));
+      PX_RETURN_IF_ERROR(fs_->readFile(image.path, storage));
+      storage.resize(static_cast<std::size_t>(newSize), 0);
+      for (const PatchRange& r : ranges) std::copy(r.bytes.begin(), r.bytes.end(), storage.begin() + static_cast<std::ptrdiff_t>(r.offset));
+    } else {
+      std::span<const std::uint8_t> contents;
+      PX_RETURN_IF_ERROR(image.produce(storage, contents));
+      if (contents.data() != storage.data() || contents.size() != storage.size()) storage.assign(contents.begin(), contents.end());
+    }
     images.push_back({std::move(image.path), std::move(storage)});
   }
   return Status::Ok();

@@ -118,6 +118,8 @@ class WritableTable {
   Status storeBlob(Bytes& record, std::size_t field, const Bytes& stored);
   void releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord);
   std::string secondaryName(const SecondaryIndex& index) const;
+  // The .MB of the table, or where a new one goes.
+  std::filesystem::path blobPath() const;
   std::uint8_t changeAmount() const;
 
   FileSystem* fs_ = nullptr;
