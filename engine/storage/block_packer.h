@@ -38,28 +38,36 @@ inline std::vector<BlockRun> chainedRuns(std::size_t count, std::size_t perBlock
   return runs;
 }
 
+// The header of a packed file: `rawHeader` with its bookkeeping set for
+// `count` records in `blocks` blocks.
+Bytes packedHeader(const Bytes& rawHeader, std::size_t blocks, std::size_t count);
+
+// Blocks `from` (0-based) to the last of the file that packFile lays out for
+// `count` records, back to back at `out`, each `blockSize` bytes (zeroed
+// before).
+template <typename RecordAt>
+void packBlocksInto(std::uint8_t* out, std::size_t from, std::size_t count, std::size_t recordSize,
+                    std::uint32_t blockSize, std::size_t perBlock, RecordAt recordAt) {
+  const std::vector<BlockRun> runs = chainedRuns(count, perBlock);
+  for (std::size_t b = from; b < runs.size(); ++b) {
+    const BlockRun& run = runs[b];
+    std::uint8_t* block = out + (b - from) * blockSize;
+    writeChainedBlockHeader(block, b, runs.size(), run.count, recordSize);
+    std::uint8_t* at = block + kBlockHeaderBytes;
+    for (std::size_t i = 0; i < run.count; ++i, at += recordSize) std::copy_n(recordAt(run.firstRecord + i), recordSize, at);
+  }
+}
+
 // Packs `count` records straight into a whole file behind `rawHeader`;
 // `recordAt(i)` gives the i-th record in order. `runs` receives the blocks.
 template <typename RecordAt>
 Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
-               std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs);
-
-template <typename RecordAt>
-Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
                std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs) {
   runs = chainedRuns(count, perBlock);
-  const std::size_t blocks = runs.size();
-  Bytes file(rawHeader.size() + blocks * blockSize, 0);
-  std::copy(rawHeader.begin(), rawHeader.end(), file.begin());
-  for (std::size_t b = 0; b < blocks; ++b) {
-    const BlockRun& run = runs[b];
-    std::uint8_t* block = file.data() + rawHeader.size() + b * blockSize;
-    writeChainedBlockHeader(block, b, blocks, run.count, recordSize);
-    std::uint8_t* out = block + kBlockHeaderBytes;
-    for (std::size_t i = 0; i < run.count; ++i, out += recordSize) std::copy_n(recordAt(run.firstRecord + i), recordSize, out);
-  }
-  if (file.size() >= kFixedHeaderBytes)
-    setBlockBookkeeping(file.data(), static_cast<std::uint16_t>(blocks), static_cast<std::uint32_t>(count));
+  Bytes file = packedHeader(rawHeader, runs.size(), count);
+  const std::size_t headerSize = file.size();
+  file.resize(headerSize + runs.size() * blockSize, 0);
+  packBlocksInto(file.data() + headerSize, 0, count, recordSize, blockSize, perBlock, recordAt);
   return file;
 }
 

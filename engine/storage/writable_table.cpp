@@ -111,6 +111,37 @@ void WritableTable::takeFromOrder(RecordId id) {
   places_[id] = order_.end();
 }
 
+void WritableTable::noteChange(const std::uint8_t* record) {
+  if (!isKeyed()) return;
+  if (!lowestChange_) lowestChange_.emplace(record, record + header().recordSize);
+  else if (keyOrder_.less(record, lowestChange_->data())) lowestChange_->assign(record, record + header().recordSize);
+}
+
+std::size_t WritableTable::unchangedBlocks(std::size_t newBlocks, std::size_t perBlock,
+                                           const std::vector<RecordId>& ids) const {
+  // Only a file laid out as this engine packs it (blocks 1..n in order, all
+  // full but the last, nothing after them) keeps its leading blocks as they are.
+  const DataFile& base = table_->data();
+  const TableHeader& h = base.header();
+  if (!isKeyed() || !lowestChange_) return 0;
+  const std::vector<BlockRun> runs = chainedRuns(h.numRecords, perBlock);
+  if (runs.size() < 2 || newBlocks < runs.size() || base.blocks().size() != runs.size() || h.fileBlocks != runs.size())
+    return 0;
+  for (std::size_t b = 0; b < runs.size(); ++b) {
+    const BlockRun& was = base.blocks()[b];
+    if (was.block != runs[b].block || was.firstRecord != runs[b].firstRecord || was.count != runs[b].count) return 0;
+  }
+  std::uint64_t size = 0;
+  if (!fs_->fileSize(table_->family().dataFile, size).ok() ||
+      size != h.headerSize + static_cast<std::uint64_t>(runs.size()) * h.blockSize)
+    return 0;
+  // The records that sort before every change stand where they stood. The
+  // file's last block always changes: its link to the next one, at least.
+  std::size_t before = 0;
+  while (before < ids.size() && keyOrder_.less(records_[ids[before]].data(), lowestChange_->data())) ++before;
+  return std::min(before / perBlock, runs.size() - 1);
+}
+
 bool WritableTable::findByKey(const std::uint8_t* keyRecord, RecordId& id) const {
   if (!isKeyed()) return false;
   probeRecord = keyRecord;
@@ -235,6 +266,7 @@ Status WritableTable::insert(const Bytes& record, RecordId* id) {
     records_.pop_back();
     return Status(rc::kKeyViolation, table_->data().name() + ": key violation: the key is already in the table");
   }
+  noteChange(record.data());
   for (auto& entry : orderings_) entry.second->add(newId);
   ++inserted_;
   if (id) *id = newId;
@@ -259,6 +291,8 @@ Status WritableTable::update(RecordId id, const Bytes& record) {
     return Status(rc::kKeyViolation, file + ": key violation: the new key is already in the table");
   }
   for (auto& entry : orderings_) entry.second->add(id);
+  noteChange(old.data());
+  noteChange(records_[id].data());
   releaseBlobs(old.data(), records_[id].data());
   ++updated_;
   return Status::Ok();
@@ -270,6 +304,7 @@ Status WritableTable::remove(RecordId id) {
   ++changes_;
   takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
+  noteChange(records_[id].data());
   releaseBlobs(records_[id].data(), nullptr);
   records_[id].clear();
   records_[id].shrink_to_fit();
@@ -345,6 +380,7 @@ void WritableTable::markCommitted() {
   // read back only when another commit needs them.
   stale_ = true;
   committedRecords_ = order_.size();
+  lowestChange_.reset();
   if (blobs_ && blobs_->modified()) blobs_->markSaved(*fs_, blobPath());
   inserted_ = updated_ = deleted_ = 0;
 }
@@ -458,24 +494,47 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
                       }});
   }
 
-  images.push_back({family.dataFile, [this, &h, perBlock, plan, recordAt](Bytes& storage,
-                                                                         std::span<const std::uint8_t>& contents) {
-                      Bytes dbHeader = table_->data().rawHeader();
-                      dbHeader[header::kChangeCount] = static_cast<std::uint8_t>(dbHeader[header::kChangeCount] + plan->change);
-                      // An auto-increment field's counter must stay at or above every value in the column.
-                      for (const FieldDescriptor& f : h.fields) {
-                        if (f.type != FieldType::AutoInc) continue;
-                        std::uint32_t highest = le32(dbHeader.data() + header::kAutoInc);
-                        for (RecordId id : plan->ids)
-                          if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
-                            highest = std::max(highest, static_cast<std::uint32_t>(*v));
-                        putLe32(dbHeader.data() + header::kAutoInc, highest);
-                      }
-                      std::vector<BlockRun> runs;
-                      storage = packFile(dbHeader, plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
-                      contents = storage;
-                      return Status::Ok();
-                    }});
+  const auto dbHeader = [this, &h, plan]() {
+    Bytes header = table_->data().rawHeader();
+    header[header::kChangeCount] = static_cast<std::uint8_t>(header[header::kChangeCount] + plan->change);
+    // An auto-increment field's counter must stay at or above every value in the column.
+    for (const FieldDescriptor& f : h.fields) {
+      if (f.type != FieldType::AutoInc) continue;
+      std::uint32_t highest = le32(header.data() + header::kAutoInc);
+      for (RecordId id : plan->ids)
+        if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
+          highest = std::max(highest, static_cast<std::uint32_t>(*v));
+      putLe32(header.data() + header::kAutoInc, highest);
+    }
+    return header;
+  };
+  if (const std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids); unchanged > 0) {
+    // Changes at the top of the key order (records appended above the rest)
+    // leave the leading blocks as they are: only the header and the blocks
+    // from the first changed one on are written.
+    auto pieces = std::make_shared<std::pair<Bytes, Bytes>>();
+    images.push_back({family.dataFile, nullptr,
+                      [&h, perBlock, plan, recordAt, unchanged, pieces, dbHeader](std::uint64_t& newSize,
+                                                                                   std::vector<PatchRange>& ranges) {
+                        const std::size_t blocks = plan->runs.size();
+                        pieces->first = packedHeader(dbHeader(), blocks, plan->ids.size());
+                        pieces->second.assign((blocks - unchanged) * h.blockSize, 0);
+                        packBlocksInto(pieces->second.data(), unchanged, plan->ids.size(), h.recordSize, h.blockSize,
+                                       perBlock, recordAt);
+                        newSize = h.headerSize + static_cast<std::uint64_t>(blocks) * h.blockSize;
+                        ranges = {{0, pieces->first},
+                                  {h.headerSize + static_cast<std::uint64_t>(unchanged) * h.blockSize, pieces->second}};
+                        return Status::Ok();
+                      }});
+  } else {
+    images.push_back({family.dataFile, [&h, perBlock, plan, recordAt, dbHeader](Bytes& storage,
+                                                                               std::span<const std::uint8_t>& contents) {
+                        std::vector<BlockRun> runs;
+                        storage = packFile(dbHeader(), plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
+                        contents = storage;
+                        return Status::Ok();
+                      }});
+  }
   if (blobs_ && blobs_->modified()) {
     const std::filesystem::path path = blobPath();
     if (blobs_->onDisk()) {

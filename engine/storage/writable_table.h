@@ -112,6 +112,11 @@ class WritableTable {
   };
 
   using OrderSet = std::set<RecordId, IdOrder>;
+  // Keeps the lowest key that a change since the last commit touched.
+  void noteChange(const std::uint8_t* record);
+  // How many leading blocks of the .DB a commit of `newBlocks` blocks of
+  // the records `ids` (in key order) leaves as they are.
+  std::size_t unchangedBlocks(std::size_t newBlocks, std::size_t perBlock, const std::vector<RecordId>& ids) const;
   // Puts a record into the key order; false when its key is taken.
   bool placeInOrder(RecordId id);
   void takeFromOrder(RecordId id);
@@ -131,6 +136,7 @@ class WritableTable {
   std::vector<OrderSet::iterator> places_;    // by id: where in order_; order_.end() when not in it
   std::optional<OrderSet::iterator> lastPlaced_;
   Bytes spare_;                       // an update's old record
+  std::optional<Bytes> lowestChange_;  // the record with the lowest key changed since the last commit
   std::unique_ptr<BlobFile> blobs_;
   std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
   std::filesystem::path directory_;
