@@ -121,7 +121,9 @@ Status BlobFile::read(const Descriptor& desc, Bytes& out) const {
     return corrupt("not the start of a block");
   if (static_cast<std::uint64_t>(desc.blockOffset) + kBlockUnit > size())
     return corrupt("beyond the end of the file (" + std::to_string(size()) + " bytes)");
-  PX_RETURN_IF_ERROR(readBytes(desc.blockOffset, kBlockUnit, unit_));
+  // The block's own header, then what the descriptor names in it: a value
+  // is read without the rest of its block.
+  PX_RETURN_IF_ERROR(readBytes(desc.blockOffset, kSingleData, unit_));
   const std::uint8_t* block = unit_.data();
   const std::uint64_t available = size() - desc.blockOffset;
 
@@ -137,10 +139,6 @@ Status BlobFile::read(const Descriptor& desc, Bytes& out) const {
     if (le16(block + kSingleMod) != desc.mod) return modified("mod numbers differ");
     if (kSingleData + length > blockLength || kSingleData + length > available)
       return corrupt("length " + std::to_string(length) + " runs past its block");
-    if (kSingleData + length <= kBlockUnit) {
-      out.assign(block + kSingleData, block + kSingleData + length);
-      return Status::Ok();
-    }
     return readBytes(desc.blockOffset + kSingleData, length, out);
   }
 
@@ -148,7 +146,8 @@ Status BlobFile::read(const Descriptor& desc, Bytes& out) const {
     return modified("the record points to slot " + std::to_string(desc.index) + ", the file holds block type " +
                     std::to_string(block[kBlockType]));
   if (desc.index >= kSlotCount) return corrupt("slot " + std::to_string(desc.index) + " does not exist");
-  const std::uint8_t* slot = block + kSlotTable + kSlotSize * desc.index;
+  PX_RETURN_IF_ERROR(readBytes(desc.blockOffset + kSlotTable + kSlotSize * desc.index, kSlotSize, unit_));
+  const std::uint8_t* slot = unit_.data();
   const std::size_t chunkOffset = slot[kSlotChunkOffset];
   const std::size_t chunkCount = slot[kSlotChunkCount];
   const std::size_t lastChunk = slot[kSlotLastChunk];
@@ -162,8 +161,7 @@ Status BlobFile::read(const Descriptor& desc, Bytes& out) const {
   if (le16(slot + kSlotMod) != desc.mod) return modified("mod numbers differ");
   const std::size_t start = chunkOffset * kChunkSize;
   if (start + length > kBlockUnit) return corrupt("slot " + std::to_string(desc.index) + " runs past its block");
-  out.assign(block + start, block + start + length);
-  return Status::Ok();
+  return readBytes(desc.blockOffset + start, length, out);
 }
 
 }  // namespace px
