@@ -42,20 +42,27 @@ inline std::vector<BlockRun> chainedRuns(std::size_t count, std::size_t perBlock
 // `count` records in `blocks` blocks.
 Bytes packedHeader(const Bytes& rawHeader, std::size_t blocks, std::size_t count);
 
-// Blocks `from` (0-based) to the last of the file that packFile lays out for
-// `count` records, back to back at `out`, each `blockSize` bytes (zeroed
-// before).
+// Block `b` (0-based) of the file that packFile lays out for `count`
+// records, at `out` (zeroed before).
+template <typename RecordAt>
+void packBlockInto(std::uint8_t* out, std::size_t b, std::size_t count, std::size_t recordSize, std::size_t perBlock,
+                   RecordAt recordAt) {
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  const std::size_t first = b * perBlock;
+  const std::size_t n = std::min(perBlock, count - first);
+  writeChainedBlockHeader(out, b, blocks, n, recordSize);
+  std::uint8_t* at = out + kBlockHeaderBytes;
+  for (std::size_t i = 0; i < n; ++i, at += recordSize) std::copy_n(recordAt(first + i), recordSize, at);
+}
+
+// Blocks `from` (0-based) to the last of that file, back to back at `out`,
+// each `blockSize` bytes (zeroed before).
 template <typename RecordAt>
 void packBlocksInto(std::uint8_t* out, std::size_t from, std::size_t count, std::size_t recordSize,
                     std::uint32_t blockSize, std::size_t perBlock, RecordAt recordAt) {
-  const std::vector<BlockRun> runs = chainedRuns(count, perBlock);
-  for (std::size_t b = from; b < runs.size(); ++b) {
-    const BlockRun& run = runs[b];
-    std::uint8_t* block = out + (b - from) * blockSize;
-    writeChainedBlockHeader(block, b, runs.size(), run.count, recordSize);
-    std::uint8_t* at = block + kBlockHeaderBytes;
-    for (std::size_t i = 0; i < run.count; ++i, at += recordSize) std::copy_n(recordAt(run.firstRecord + i), recordSize, at);
-  }
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  for (std::size_t b = from; b < blocks; ++b)
+    packBlockInto(out + (b - from) * blockSize, b, count, recordSize, perBlock, recordAt);
 }
 
 // Packs `count` records straight into a whole file behind `rawHeader`;

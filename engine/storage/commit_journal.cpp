@@ -182,50 +182,140 @@ Status applyPatchEntry(FileSystem& fs, const fs::path& dir, const CommitJournal:
   return applyFilePatch(fs, dir / entry.target, patch);
 }
 
-// Writes a patch of `ranges` to `path` piece by piece, so that the changes
-// are never copied whole: headers and short ranges gathered in a buffer,
-// long ranges written from where they lie. Returns the patch's size and
-// checksum; the file is synced at the end.
-Status writePatch(FileSystem& fs, const fs::path& path, std::uint64_t newSize, const std::vector<PatchRange>& ranges,
-                  std::uint64_t& size, std::uint64_t& sum) {
-  constexpr std::size_t kGathered = 1024 * 1024;
-  size = filePatchSize(ranges);
-  CommitJournal::Checksum checksum(size);
-  std::uint64_t written = 0;
-  Bytes buffer = filePatchHeader(newSize, static_cast<std::uint32_t>(ranges.size()));
-  auto put = [&](std::span<const std::uint8_t> piece) -> Status {
-    checksum.add(piece);
-    const bool last = written + piece.size() == size;
-    Status s = written == 0 ? fs.writeFile(path, piece, last) : fs.writeRange(path, written, piece, last);
-    written += piece.size();
-    return s;
-  };
-  auto flush = [&]() -> Status {
-    if (buffer.empty()) return Status::Ok();
-    Status s = put(buffer);
-    buffer.clear();
-    return s;
-  };
-  for (const PatchRange& r : ranges) {
-    const Bytes header = filePatchRangeHeader(r.offset, static_cast<std::uint32_t>(r.bytes.size()));
-    buffer.insert(buffer.end(), header.begin(), header.end());
-    if (r.bytes.size() < kGathered / 4) {
-      buffer.insert(buffer.end(), r.bytes.begin(), r.bytes.end());
-      if (buffer.size() >= kGathered) PX_RETURN_IF_ERROR(flush());
-      continue;
+// Writes a temporary a piece at a time, summing it as it goes: short pieces
+// gathered in a buffer, long ones written from where they lie. The file is
+// synced with its last byte.
+class TemporaryWriter {
+ public:
+  static constexpr std::size_t kPiece = 1024 * 1024;
+
+  TemporaryWriter(FileSystem& fs, fs::path path, std::uint64_t total)
+      : fs_(fs), path_(std::move(path)), total_(total), sum_(total) {}
+
+  Status add(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kPiece / 4) {
+      buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+      return buffer_.size() >= kPiece ? flush() : Status::Ok();
     }
     PX_RETURN_IF_ERROR(flush());
-    PX_RETURN_IF_ERROR(put(r.bytes));
+    return put(bytes);
   }
-  PX_RETURN_IF_ERROR(flush());
-  sum = checksum.value();
-  return Status::Ok();
+  // The bytes of a stretch, from `from` on, `length` of them.
+  Status add(const ChangedStretch& stretch, std::uint64_t from, std::uint64_t length) {
+    if (stretch.fill == nullptr)
+      return add(stretch.bytes.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(length)));
+    for (std::uint64_t done = 0; done < length;) {
+      piece_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length - done)));
+      stretch.fill(from + done, piece_);
+      PX_RETURN_IF_ERROR(add(piece_));
+      done += piece_.size();
+    }
+    return Status::Ok();
+  }
+  // REQUIRES: every byte added. Returns the checksum of the whole.
+  Status finish(std::uint64_t& checksum) {
+    PX_RETURN_IF_ERROR(flush());
+    if (written_ != total_) return Status(rc::kInvalidParameter, path_.string() + ": temporary of the wrong size");
+    if (total_ == 0) PX_RETURN_IF_ERROR(fs_.writeFile(path_, {}, true));
+    checksum = sum_.value();
+    return Status::Ok();
+  }
+
+ private:
+  Status flush() {
+    if (buffer_.empty()) return Status::Ok();
+    Status s = put(buffer_);
+    buffer_.clear();
+    return s;
+  }
+  Status put(std::span<const std::uint8_t> bytes) {
+    sum_.add(bytes);
+    const bool last = written_ + bytes.size() == total_;
+    Status s = written_ == 0 ? fs_.writeFile(path_, bytes, last) : fs_.writeRange(path_, written_, bytes, last);
+    written_ += bytes.size();
+    return s;
+  }
+
+  FileSystem& fs_;
+  fs::path path_;
+  std::uint64_t total_;
+  CommitJournal::Checksum sum_;
+  std::uint64_t written_ = 0;
+  Bytes buffer_, piece_;
+};
+
+// A patch range's length has 32 bits; longer stretches take several ranges.
+constexpr std::uint64_t kLongestRange = 0xFFFF0000;
+
+std::uint64_t rangeCount(const std::vector<ChangedStretch>& stretches) {
+  std::uint64_t count = 0;
+  for (const ChangedStretch& s : stretches) count += (s.length + kLongestRange - 1) / kLongestRange;
+  return count;
 }
 
-// Writes the ranges of a patch still in memory into its target and syncs it.
-Status applyRanges(FileSystem& fs, const fs::path& target, const std::vector<PatchRange>& ranges) {
-  for (std::size_t i = 0; i < ranges.size(); ++i)
-    PX_RETURN_IF_ERROR(fs.writeRange(target, ranges[i].offset, ranges[i].bytes, i + 1 == ranges.size()));
+// Writes the patch of `stretches` to `path`; returns its size and checksum.
+Status writePatch(FileSystem& fs, const fs::path& path, std::uint64_t newSize,
+                  const std::vector<ChangedStretch>& stretches, std::uint64_t& size, std::uint64_t& sum) {
+  const std::uint64_t ranges = rangeCount(stretches);
+  size = filePatchHeader(0, 0).size() + ranges * filePatchRangeHeader(0, 0).size();
+  for (const ChangedStretch& s : stretches) size += s.length;
+  TemporaryWriter out(fs, path, size);
+  PX_RETURN_IF_ERROR(out.add(filePatchHeader(newSize, static_cast<std::uint32_t>(ranges))));
+  for (const ChangedStretch& s : stretches) {
+    for (std::uint64_t from = 0; from < s.length; from += kLongestRange) {
+      const std::uint64_t length = std::min(kLongestRange, s.length - from);
+      PX_RETURN_IF_ERROR(out.add(filePatchRangeHeader(s.offset + from, static_cast<std::uint32_t>(length))));
+      PX_RETURN_IF_ERROR(out.add(s, from, length));
+    }
+  }
+  return out.finish(sum);
+}
+
+// Writes the whole new contents to `path`: the stretches, and between them
+// what the target holds there now. Returns the size and checksum.
+Status writeWhole(FileSystem& fs, const fs::path& target, const fs::path& path, std::uint64_t newSize,
+                  const std::vector<ChangedStretch>& stretches, std::uint64_t& size, std::uint64_t& sum) {
+  size = newSize;
+  TemporaryWriter out(fs, path, newSize);
+  Bytes kept;
+  auto copyKept = [&](std::uint64_t from, std::uint64_t to) -> Status {
+    for (std::uint64_t at = from; at < to;) {
+      const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(TemporaryWriter::kPiece, to - at));
+      PX_RETURN_IF_ERROR(fs.readRange(target, at, length, kept));
+      kept.resize(length, 0);  // past the end of the target: zeros
+      PX_RETURN_IF_ERROR(out.add(kept));
+      at += length;
+    }
+    return Status::Ok();
+  };
+  std::uint64_t at = 0;
+  for (const ChangedStretch& s : stretches) {
+    PX_RETURN_IF_ERROR(copyKept(at, s.offset));
+    PX_RETURN_IF_ERROR(out.add(s, 0, s.length));
+    at = s.offset + s.length;
+  }
+  PX_RETURN_IF_ERROR(copyKept(at, newSize));
+  return out.finish(sum);
+}
+
+// Writes stretches still in memory into their target and syncs it.
+Status applyStretches(FileSystem& fs, const fs::path& target, const std::vector<ChangedStretch>& stretches) {
+  Bytes piece;
+  for (std::size_t i = 0; i < stretches.size(); ++i) {
+    const ChangedStretch& s = stretches[i];
+    const bool lastStretch = i + 1 == stretches.size();
+    if (s.fill == nullptr) {
+      PX_RETURN_IF_ERROR(fs.writeRange(target, s.offset, s.bytes, lastStretch));
+      continue;
+    }
+    for (std::uint64_t from = 0; from < s.length;) {
+      piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(TemporaryWriter::kPiece, s.length - from)));
+      s.fill(from, piece);
+      const bool last = lastStretch && from + piece.size() == s.length;
+      PX_RETURN_IF_ERROR(fs.writeRange(target, s.offset + from, piece, last));
+      from += piece.size();
+    }
+  }
   return Status::Ok();
 }
 
@@ -500,20 +590,26 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
   // becomes a patch at once, and its ranges are kept to be written into the
   // target from memory after the commit point.
   std::vector<Entry> journaled;
-  std::vector<std::vector<PatchRange>> direct;  // per journaled entry; empty: apply from the temporary
+  std::vector<std::vector<ChangedStretch>> direct;  // per journaled patch; empty: applied from the temporary
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Entry& entry = entries[i];
     const PendingImage& image = images[i];
     Status written;
-    std::vector<PatchRange> ranges;
+    std::vector<ChangedStretch> stretches;
     if (image.produceChanges) {
       std::uint64_t newSize = 0;
-      written = image.produceChanges(newSize, ranges);
-      if (written.ok() && ranges.empty()) continue;
+      written = image.produceChanges(newSize, stretches);
+      if (written.ok() && stretches.empty()) continue;
       if (written.ok()) {
-        ranges = splitLongRanges(ranges);
-        entry.patch = true;
-        written = writePatch(fs, directory / entry.temporary, newSize, ranges, entry.size, entry.checksum);
+        // A patch writes each changed byte twice; past half the file a
+        // whole copy costs less.
+        std::uint64_t changed = 0;
+        for (const ChangedStretch& s : stretches) changed += s.length;
+        entry.patch = changed <= newSize / 2;
+        written = entry.patch ? writePatch(fs, directory / entry.temporary, newSize, stretches, entry.size, entry.checksum)
+                              : writeWhole(fs, directory / entry.target, directory / entry.temporary, newSize,
+                                           stretches, entry.size, entry.checksum);
+        if (!entry.patch) stretches.clear();
       }
     } else {
       Bytes storage;
@@ -532,7 +628,7 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
       }
     }
     journaled.push_back(entry);
-    direct.push_back(std::move(ranges));
+    direct.push_back(std::move(stretches));
     if (!written.ok()) {
       discardTemporaries(fs, directory, journaled, journaled.size());
       return written.withContext("commit");
@@ -571,7 +667,7 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& entry = entries[i];
     if (!entry.patch) applied = fs.rename(directory / entry.temporary, directory / entry.target);
-    else if (!direct[i].empty()) applied = applyRanges(fs, directory / entry.target, direct[i]);
+    else if (!direct[i].empty()) applied = applyStretches(fs, directory / entry.target, direct[i]);
     else applied = applyPatchEntry(fs, directory, entry);
     if (!applied.ok()) break;
   }

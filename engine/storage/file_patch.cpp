@@ -60,23 +60,6 @@ Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length) {
   return header;
 }
 
-std::vector<PatchRange> splitLongRanges(const std::vector<PatchRange>& ranges) {
-  std::vector<PatchRange> out;
-  for (const PatchRange& r : ranges) {
-    for (std::uint64_t done = 0; done < r.bytes.size(); done += kLongest) {
-      const std::uint64_t length = std::min<std::uint64_t>(kLongest, r.bytes.size() - done);
-      out.push_back({r.offset + done, r.bytes.subspan(static_cast<std::size_t>(done), static_cast<std::size_t>(length))});
-    }
-  }
-  return out;
-}
-
-std::uint64_t filePatchSize(const std::vector<PatchRange>& ranges) {
-  std::uint64_t size = kHeaderSize;
-  for (const PatchRange& r : ranges) size += kRangeHeaderSize + r.bytes.size();
-  return size;
-}
-
 Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::span<const std::uint8_t> contents,
                      Bytes& patch, bool& identical) {
   patch.clear();

@@ -37,10 +37,6 @@ struct PatchRange {
 // A patch's header, and the header in front of each range's bytes.
 Bytes filePatchHeader(std::uint64_t newSize, std::uint32_t rangeCount);
 Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length);
-// The same ranges with none longer than a patch range can be (32-bit lengths).
-std::vector<PatchRange> splitLongRanges(const std::vector<PatchRange>& ranges);
-// The size of the patch that holds `ranges`.
-std::uint64_t filePatchSize(const std::vector<PatchRange>& ranges);
 
 // Compares `contents` with the file at `path`, reading it a piece at a time.
 // `identical` tells whether the file already holds exactly `contents`;

@@ -508,22 +508,44 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
     }
     return header;
   };
-  if (const std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids); unchanged > 0) {
-    // Changes at the top of the key order (records appended above the rest)
-    // leave the leading blocks as they are: only the header and the blocks
-    // from the first changed one on are written.
-    auto pieces = std::make_shared<std::pair<Bytes, Bytes>>();
+  // Changes at the top of the key order (records appended above the rest)
+  // leave the leading blocks as they are: only the header and the blocks
+  // from the first changed one on are written. A table that changed in most
+  // of its records is written whole, a block at a time, without an image of
+  // the whole file; one that changed a little is compared with its file.
+  std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids);
+  const bool mostlyChanged = 2 * (inserted_ + updated_ + deleted_) >= count;
+  if (unchanged > 0 || mostlyChanged) {
+    auto header = std::make_shared<Bytes>();
     images.push_back({family.dataFile, nullptr,
-                      [&h, perBlock, plan, recordAt, unchanged, pieces, dbHeader](std::uint64_t& newSize,
-                                                                                   std::vector<PatchRange>& ranges) {
+                      [&h, perBlock, plan, recordAt, unchanged, header, dbHeader](
+                          std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
                         const std::size_t blocks = plan->runs.size();
-                        pieces->first = packedHeader(dbHeader(), blocks, plan->ids.size());
-                        pieces->second.assign((blocks - unchanged) * h.blockSize, 0);
-                        packBlocksInto(pieces->second.data(), unchanged, plan->ids.size(), h.recordSize, h.blockSize,
-                                       perBlock, recordAt);
+                        const std::size_t count = plan->ids.size();
+                        *header = packedHeader(dbHeader(), blocks, count);
                         newSize = h.headerSize + static_cast<std::uint64_t>(blocks) * h.blockSize;
-                        ranges = {{0, pieces->first},
-                                  {h.headerSize + static_cast<std::uint64_t>(unchanged) * h.blockSize, pieces->second}};
+                        const std::uint64_t start = h.headerSize + static_cast<std::uint64_t>(unchanged) * h.blockSize;
+                        ChangedStretch tail{start, newSize - start, {}, nullptr};
+                        tail.fill = [&h, perBlock, recordAt, unchanged, count](std::uint64_t from, std::span<std::uint8_t> out) {
+                          Bytes scratch;
+                          for (std::size_t done = 0; done < out.size();) {
+                            const std::uint64_t at = from + done;
+                            const std::size_t b = unchanged + static_cast<std::size_t>(at / h.blockSize);
+                            const std::size_t within = static_cast<std::size_t>(at % h.blockSize);
+                            const std::size_t n = std::min<std::size_t>(h.blockSize - within, out.size() - done);
+                            if (within == 0 && n == h.blockSize) {
+                              std::fill_n(out.data() + done, n, 0);
+                              packBlockInto(out.data() + done, b, count, h.recordSize, perBlock, recordAt);
+                            } else {
+                              scratch.assign(h.blockSize, 0);
+                              packBlockInto(scratch.data(), b, count, h.recordSize, perBlock, recordAt);
+                              std::copy_n(scratch.data() + within, n, out.data() + done);
+                            }
+                            done += n;
+                          }
+                        };
+                        stretches = {ChangedStretch::of(0, *header)};
+                        if (tail.length > 0) stretches.push_back(std::move(tail));
                         return Status::Ok();
                       }});
   } else {
@@ -539,9 +561,13 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
     const std::filesystem::path path = blobPath();
     if (blobs_->onDisk()) {
       // The blob file only grows, but for the space of replaced values marked free.
-      images.push_back({path, nullptr, [this](std::uint64_t& newSize, std::vector<PatchRange>& ranges) {
+      images.push_back({path, nullptr, [this](std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
                           newSize = blobs_->size();
-                          return blobs_->changes(ranges);
+                          std::vector<PatchRange> ranges;
+                          PX_RETURN_IF_ERROR(blobs_->changes(ranges));
+                          stretches.clear();
+                          for (const PatchRange& r : ranges) stretches.push_back(ChangedStretch::of(r.offset, r.bytes));
+                          return Status::Ok();
                         }});
     } else {
       images.push_back({path, [this](Bytes& storage, std::span<const std::uint8_t>& contents) {
@@ -567,11 +593,15 @@ Status WritableTable::buildImages(std::vector<FileImage>& images) {
     if (image.produceChanges) {
       // The whole file: as it is, with the changes written over it.
       std::uint64_t newSize = 0;
-      std::vector<PatchRange> ranges;
-      PX_RETURN_IF_ERROR(image.produceChanges(newSize, ranges));
+      std::vector<ChangedStretch> stretches;
+      PX_RETURN_IF_ERROR(image.produceChanges(newSize, stretches));
       PX_RETURN_IF_ERROR(fs_->readFile(image.path, storage));
       storage.resize(static_cast<std::size_t>(newSize), 0);
-      for (const PatchRange& r : ranges) std::copy(r.bytes.begin(), r.bytes.end(), storage.begin() + static_cast<std::ptrdiff_t>(r.offset));
+      for (const ChangedStretch& s : stretches) {
+        const std::span<std::uint8_t> into(storage.data() + s.offset, static_cast<std::size_t>(s.length));
+        if (s.fill) s.fill(0, into);
+        else std::copy(s.bytes.begin(), s.bytes.end(), into.begin());
+      }
     } else {
       std::span<const std::uint8_t> contents;
       PX_RETURN_IF_ERROR(image.produce(storage, contents));
