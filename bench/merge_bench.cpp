@@ -119,10 +119,13 @@ std::uintmax_t touchedBytes(const fs::path& dir) {
   return total;
 }
 
-// Errors that the table check finds in the tables of a directory.
+// Errors that the table check finds in the tables of a directory, the
+// indexes rebuilt and compared with the files.
 std::size_t checkErrors(const fs::path& dir) {
   std::vector<px::TableCheckResult> results;
-  if (!px::checkDirectory(px::localFileSystem(), dir, {}, results).ok()) return 1;
+  px::CheckOptions options;
+  options.rebuild = true;
+  if (!px::checkDirectory(px::localFileSystem(), dir, options, results).ok()) return 1;
   std::size_t errors = 0;
   for (const px::TableCheckResult& r : results) {
     errors += r.errors() + (r.status.ok() ? 0 : 1);
