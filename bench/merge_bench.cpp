@@ -1,14 +1,22 @@
-// The whole merge at practice scale: generates an active database of 10,000
-// patients, 30,000 series and 100,000 measurements and an old one of 2,000,
-// 6,000 and 20,000 (times --scale), merges them through the two database
-// modules and the merge procedure, and prints the time of each phase, peak
-// memory against the size of the tables, and the ratio to a plain copy of
-// both directories made in the same run. Then the same at half size, and how
-// the cost grew between the two.
-//   bench_merge [--quick] [--scale F] [--repeat N] [--keep]
+// The whole merge at practice scale, in three shapes (times --scale):
+//   large active: an active database of 10,000 patients, 30,000 series and
+//     100,000 measurements, an old one of 2,000, 6,000 and 20,000;
+//   large old: a fresh active database of 2,000 patients, 6,000 series and
+//     18,000 measurements, and years of history of 16,000, 48,000 and 144,000;
+//   hidden records: 2,000 active and 4,000 old patients, half of the old
+//     patients marked "x" and half of the old series with patient "0", so the
+//     renumbering walks pass many records that their filters leave out.
+// Each merges through the two database modules and the merge procedure and
+// prints the time of each phase, the time per renumbered and per appended
+// record, peak memory against the size of the tables the merge changes, and
+// the ratio to a plain copy of both directories made in the same run. Then
+// the same at half size, and how the cost grew between the two.
+//   bench_merge [--quick] [--scale F] [--repeat N] [--shape NAME] [--keep]
 // Each size gets --repeat rounds (3) of a plain copy, the merge of that copy
-// and a copy of the result, and the round with the median ratio is shown. --quick runs one round
-// at 1/20 scale (the smoke test); --keep leaves the databases in place.
+// and a copy of the result, and the round with the median ratio is shown.
+// --quick runs one round at 1/20 scale (the smoke test); --shape runs one
+// shape only ("active", "old" or "hidden"); --keep leaves the databases in
+// place.
 // Each merge and each copy runs in a child process of its own, so that its
 // peak memory is its own and the modules start from nothing. The merged
 // tables are checked afterwards; the exit code is 1 when the merge failed,
@@ -64,7 +72,26 @@ struct MergeFigures {
   char message[240] = {};
 };
 
+// The two databases of a shape at scale 1.
+struct Shape {
+  const char* name;         // for --shape
+  const char* title;
+  long activePatients, oldPatients;
+  double hiddenPatients = 0.03, lostSeries = 0.01;  // makesample's defaults
+};
+
+const Shape kShapes[] = {
+    {"active", "large active database, small old one", 10000, 2000},
+    {"old", "small active database, large old one", 2000, 16000},
+    {"hidden", "half of the old patients and series left out by the filters", 2000, 4000, 0.5, 0.5},
+};
+// The active keys start above the old key range, so that the keys that the
+// old records keep (patients marked "x", series without a patient) never
+// meet the renumbered ones.
+constexpr long kActiveFirstKey = 1000000;
+
 struct Run {
+  const Shape* shape = nullptr;
   double scale = 1;
   fs::path root, active, old;
   std::uintmax_t activeBytes = 0, oldBytes = 0, touchedBytes = 0;
@@ -92,10 +119,13 @@ std::uintmax_t touchedBytes(const fs::path& dir) {
   return total;
 }
 
-// Errors that the table check finds in the tables of a directory.
+// Errors that the table check finds in the tables of a directory, the
+// indexes rebuilt and compared with the files.
 std::size_t checkErrors(const fs::path& dir) {
   std::vector<px::TableCheckResult> results;
-  if (!px::checkDirectory(px::localFileSystem(), dir, {}, results).ok()) return 1;
+  px::CheckOptions options;
+  options.rebuild = true;
+  if (!px::checkDirectory(px::localFileSystem(), dir, options, results).ok()) return 1;
   std::size_t errors = 0;
   for (const px::TableCheckResult& r : results) {
     errors += r.errors() + (r.status.ok() ? 0 : 1);
@@ -105,12 +135,22 @@ std::size_t checkErrors(const fs::path& dir) {
   return errors;
 }
 
-void makeSample(const fs::path& dir, long patients, long firstKey, int seed) {
-  // 3 series per patient, 10/3 measurements per series: 10,000 / 30,000 / 100,000 at full size.
-  const std::string command = std::string(PX_MAKESAMPLE) + " '" + dir.string() + "' --patients " +
-                              std::to_string(patients) + " --series-per-patient 3 --measurements-per-series 3.3333333" +
-                              " --first-key " + std::to_string(firstKey) + " --seed " + std::to_string(seed) +
-                              " > /dev/null";
+void makeSample(const fs::path& dir, const Shape& shape, bool old, double scale, int seed) {
+  // The large-active shape has 10/3 measurements per series (100,000 at full
+  // size), the others makesample's 3.
+  const bool tenThirds = std::string(shape.name) == "active";
+  const long patients = std::lround((old ? shape.oldPatients : shape.activePatients) * scale);
+  std::string command = std::string(PX_MAKESAMPLE) + " '" + dir.string() + "' --patients " +
+                        std::to_string(patients) + " --series-per-patient 3 --measurements-per-series " +
+                        (tenThirds ? "3.3333333" : "3") + " --first-key " +
+                        std::to_string(old ? 1 : kActiveFirstKey) + " --seed " + std::to_string(seed);
+  if (old) {
+    char shares[96];
+    std::snprintf(shares, sizeof shares, " --hidden-patients %g --lost-series %g", shape.hiddenPatients,
+                  shape.lostSeries);
+    command += shares;
+  }
+  command += " > /dev/null";
   if (std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "makesample failed: %s\n", command.c_str());
     std::exit(1);
@@ -219,19 +259,20 @@ MergeFigures mergeHere(const Run& run) {
 // One size: the databases made once, then `repeat` rounds of a plain copy of
 // both directories (which gives each round fresh files to merge), the merge
 // of that copy, and a plain copy of the merged directories.
-std::vector<Run> measure(const fs::path& base, double scale, int repeat) {
-  const fs::path root = base / ("scale-" + std::to_string(scale));
+std::vector<Run> measure(const fs::path& base, const Shape& shape, double scale, int repeat) {
+  const fs::path root = base / (std::string(shape.name) + "-" + std::to_string(scale));
   const fs::path made = root / "made";
   fs::remove_all(root);
-  // Setup, not timed. The active keys start above the old key range.
-  makeSample(made / "aktiv", std::lround(10000 * scale), 1000000, 11);
-  makeSample(made / "alt", std::lround(2000 * scale), 1, 12);
+  // Setup, not timed.
+  makeSample(made / "aktiv", shape, false, scale, 11);
+  makeSample(made / "alt", shape, true, scale, 12);
   // What makesample left to write back would otherwise be written during the measurements.
   ::sync();
 
   std::vector<Run> rounds;
   for (int i = 0; i < repeat; ++i) {
     Run run;
+    run.shape = &shape;
     run.scale = scale;
     run.root = root / "work";
     run.active = run.root / "aktiv";
@@ -280,11 +321,17 @@ const Run& median(const std::vector<Run>& rounds) {
   return *sorted[sorted.size() / 2];
 }
 
+double perRecord(double seconds, long records) { return records > 0 ? seconds / static_cast<double>(records) * 1e6 : 0; }
+long appended(const MergeFigures& m) { return m.moved[0].moved + m.moved[1].moved + m.moved[2].moved; }
+double renumbering(const MergeFigures& m) { return m.patients + m.sessions + m.data; }
+long renumbered(const MergeFigures& m) { return m.renumbered[0] + m.renumbered[1] + m.renumbered[2]; }
+double memoryRatio(const Run& r) { return r.peakKiB * 1024.0 / static_cast<double>(r.touchedBytes); }
+
 void print(const std::vector<Run>& rounds) {
   const Run& r = median(rounds);
   const MergeFigures& m = r.merge;
-  std::printf("scale %.3g: active %.1f MB, old %.1f MB; tables changed %.1f MB\n", r.scale, r.activeBytes / 1e6,
-              r.oldBytes / 1e6, r.touchedBytes / 1e6);
+  std::printf("%s, scale %.3g: active %.1f MB, old %.1f MB; tables changed %.1f MB\n", r.shape->title, r.scale,
+              r.activeBytes / 1e6, r.oldBytes / 1e6, r.touchedBytes / 1e6);
   std::printf("  renumbered %ld patients, %ld series, %ld measurements; appended %d, %d, %d\n", m.renumbered[0],
               m.renumbered[1], m.renumbered[2], m.moved[0].moved, m.moved[1].moved, m.moved[2].moved);
   std::printf("  rounds, copy before/merge/copy after:");
@@ -293,13 +340,29 @@ void print(const std::vector<Run>& rounds) {
   std::printf("  open %.3f s, key scan %.3f s, renumber patients %.3f s, series %.3f s, measurements %.3f s,\n"
               "  append %.3f s, write %.3f s, close %.3f s; total %.3f s\n",
               m.open, m.scan, m.patients, m.sessions, m.data, m.append, m.write, m.close, m.total);
+  std::printf("  per record: renumbering %.2f us (patients %.2f, series %.2f, measurements %.2f), appending %.2f us\n",
+              perRecord(renumbering(m), renumbered(m)), perRecord(m.patients, m.renumbered[0]),
+              perRecord(m.sessions, m.renumbered[1]), perRecord(m.data, m.renumbered[2]),
+              perRecord(m.append, appended(m)));
   std::printf("  of which reading files %.3f s, writing %.1f MB (with fsync) %.3f s, renaming and syncing %.3f s\n",
               m.reading, m.bytesWritten / 1e6, m.writing, m.replacing);
   std::printf("  plain copy of both directories (with fsync): %.3f s before, %.3f s after the merge;\n"
-              "  ratio total/copy %.2f (goal: at most 3)\n",
+              "  ratio total/copy %.2f (goal: at most 2)\n",
               r.copy, r.copyAfter, ratio(r));
-  std::printf("  peak memory %.1f MB, %.2f x the tables changed (goal: at most 2)\n", r.peakKiB / 1024.0,
-              r.peakKiB * 1024.0 / static_cast<double>(r.touchedBytes));
+  std::printf("  peak memory %.1f MB, %.2f x the tables changed (goal: at most 1.5)\n", r.peakKiB / 1024.0,
+              memoryRatio(r));
+}
+
+// How the cost grew from half to full size.
+void printGrowth(const std::vector<Run>& full, const std::vector<Run>& half) {
+  const Run& f = median(full);
+  const Run& h = median(half);
+  auto grown = [](double a, double b) { return b > 0 ? a / b : 0; };
+  std::printf("  full / half: total %.2f, copy %.2f, renumbering %.2f, appending %.2f, writing %.2f, peak memory %.2f"
+              " (linear: about 2)\n",
+              grown(f.merge.total, h.merge.total), grown(floorOf(f), floorOf(h)),
+              grown(renumbering(f.merge), renumbering(h.merge)), grown(f.merge.append, h.merge.append),
+              grown(f.merge.write, h.merge.write), grown(static_cast<double>(f.peakKiB), static_cast<double>(h.peakKiB)));
 }
 
 bool sound(const Run& r) {
@@ -328,6 +391,7 @@ int main(int argc, char** argv) {
   double scale = 1;
   int repeat = 3;
   bool keep = false;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") {
@@ -337,30 +401,39 @@ int main(int argc, char** argv) {
       scale = std::atof(argv[++i]);
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::atoi(argv[++i]);
+    } else if (arg == "--shape" && i + 1 < argc) {
+      only = argv[++i];
     } else if (arg == "--keep") {
       keep = true;
     } else {
-      std::fprintf(stderr, "usage: bench_merge [--quick] [--scale F] [--repeat N] [--keep]\n");
+      std::fprintf(stderr, "usage: bench_merge [--quick] [--scale F] [--repeat N] [--shape active|old|hidden] [--keep]\n");
       return 2;
     }
+  }
+  std::vector<const Shape*> shapes;
+  for (const Shape& shape : kShapes)
+    if (only.empty() || only == shape.name) shapes.push_back(&shape);
+  if (shapes.empty()) {
+    std::fprintf(stderr, "--shape is active, old or hidden, not '%s'\n", only.c_str());
+    return 2;
   }
   if (!(scale > 0) || repeat < 1) {
     std::fprintf(stderr, "--scale needs a positive number, --repeat a whole number from 1\n");
     return 2;
   }
   const fs::path base = fs::temp_directory_path() / ("bench_merge_" + std::to_string(::getpid()));
-  const std::vector<Run> full = measure(base, scale, repeat);
-  print(full);
-  const std::vector<Run> half = measure(base, scale / 2, repeat);
-  print(half);
-  const Run& f = median(full);
-  const Run& h = median(half);
-  std::printf("full / half: total %.2f, copy %.2f, peak memory %.2f (linear: about 2)\n", f.merge.total / h.merge.total,
-              floorOf(f) / floorOf(h), static_cast<double>(f.peakKiB) / static_cast<double>(h.peakKiB));
   bool ok = true;
-  for (const std::vector<Run>* rounds : {&full, &half})
-    for (const Run& r : *rounds) ok = sound(r) && ok;
+  for (const Shape* shape : shapes) {
+    const std::vector<Run> full = measure(base, *shape, scale, repeat);
+    print(full);
+    const std::vector<Run> half = measure(base, *shape, scale / 2, repeat);
+    print(half);
+    printGrowth(full, half);
+    for (const std::vector<Run>* rounds : {&full, &half})
+      for (const Run& r : *rounds) ok = sound(r) && ok;
+    // A shape's databases are not needed once it is measured.
+    if (!keep) fs::remove_all(base);
+  }
   if (keep) std::printf("databases kept in %s\n", base.c_str());
-  else fs::remove_all(base);
   return ok ? 0 : 1;
 }

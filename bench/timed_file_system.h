@@ -30,6 +30,7 @@ class TimedFileSystem : public px::FileSystem {
   px::Status readRange(const fs::path& path, std::uint64_t offset, std::size_t size, px::Bytes& out) override {
     return timed(reading, [&] { return base_.readRange(path, offset, size, out); });
   }
+  px::Status fileSize(const fs::path& path, std::uint64_t& size) override { return base_.fileSize(path, size); }
   px::Status listDirectory(const fs::path& dir, std::vector<std::string>& names) override {
     return base_.listDirectory(dir, names);
   }

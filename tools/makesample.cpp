@@ -4,10 +4,12 @@
 // always gives the same files.
 //   makesample DIR [--patients N] [--series-per-patient M]
 //              [--measurements-per-series K] [--first-key K0] [--seed S]
-//              [--sort-order ascii|ANSIINTL]
+//              [--sort-order ascii|ANSIINTL] [--hidden-patients H]
+//              [--lost-series L]
 // M and K are averages and may have decimals: the database gets round(N * M)
 // series and round(series * K) measurements. Keys are decimal text from K0
-// on, with gaps. Exit code 0 on success, 1 when the database cannot be
+// on, with gaps. H is the share of patients marked "x" (0.03), L the share
+// of series written with patient "0" (0.01). Exit code 0 on success, 1 when the database cannot be
 // written (existing tables are never overwritten), 2 on a usage error.
 #include <algorithm>
 #include <charconv>
@@ -38,7 +40,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: makesample DIR [--patients N] [--series-per-patient M] [--measurements-per-series K]\n"
-    "                  [--first-key K0] [--seed S] [--sort-order ascii|ANSIINTL]\n";
+    "                  [--first-key K0] [--seed S] [--sort-order ascii|ANSIINTL]\n"
+    "                  [--hidden-patients H] [--lost-series L]\n";
 
 // Keys and counters are read as 32-bit integers; the counter is the greatest
 // key plus one, so that must fit as well.
@@ -53,6 +56,8 @@ struct Options {
   std::int64_t firstKey = 1;
   std::uint64_t seed = 1;
   std::string sortOrder = "ANSIINTL";
+  double hiddenPatients = 0.03;
+  double lostSeries = 0.01;
 };
 
 struct UsageError : std::runtime_error {
@@ -95,6 +100,8 @@ Options parseOptions(int argc, char** argv) {
     else if (arg == "--series-per-patient") o.seriesPerPatient = parseNumber<double>(arg, value, 0, 100);
     else if (arg == "--measurements-per-series") o.measurementsPerSeries = parseNumber<double>(arg, value, 0, 100);
     else if (arg == "--first-key") o.firstKey = parseNumber<std::int64_t>(arg, value, 1, kGreatestCounter - 1);
+    else if (arg == "--hidden-patients") o.hiddenPatients = parseNumber<double>(arg, value, 0, 1);
+    else if (arg == "--lost-series") o.lostSeries = parseNumber<double>(arg, value, 0, 1);
     else if (arg == "--seed") o.seed = parseNumber<std::uint64_t>(arg, value, 0, ~std::uint64_t{0});
     else if (arg == "--sort-order") {
       if (value == "ascii" || value == "ANSIINTL") o.sortOrder = value;
@@ -252,7 +259,7 @@ Plan makePlan(const Options& o) {
     const auto since = static_cast<std::int32_t>(first + f * span - static_cast<double>(r.between(2, 30)));
     plan.patients.push_back({key, std::max(first, since)});
   }
-  markSome(r, plan.patients, 0.03, [](Plan::Patient& p) { p.hidden = true; });
+  markSome(r, plan.patients, o.hiddenPatients, [](Plan::Patient& p) { p.hidden = true; });
 
   // Series in time order; each belongs to a patient already registered.
   for (std::int64_t key : makeKeys(r, nSeries, o.firstKey)) {
@@ -264,7 +271,7 @@ Plan makePlan(const Options& o) {
                    r.chance(0.5), r.below(sample::allergenCount()), r.around(420, 0.35), r.around(400, 0.35)};
     plan.series.push_back(s);
   }
-  markSome(r, plan.series, 0.01, [](Plan::Series& s) { s.lostPatient = true; });
+  markSome(r, plan.series, o.lostSeries, [](Plan::Series& s) { s.lostPatient = true; });
   for (const Plan::Series& s : plan.series) {
     Plan::Patient& p = plan.patients[s.patient];
     if (!s.lostPatient) p.lastVisit = std::max(p.lastVisit, sample::dayOf(s.created));

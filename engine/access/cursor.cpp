@@ -41,14 +41,17 @@ bool Cursor::aboveRange(RecordId id) const { return high_ && compareRange(id, *h
 
 void Cursor::moveToBegin() {
   releaseLock();
-  forgetPassed();
   place_ = Place::BeforeFirst;
 }
 
 void Cursor::moveToEnd() {
   releaseLock();
-  forgetPassed();
   place_ = Place::AfterLast;
+}
+
+bool Cursor::withinPassed(RecordId id) const {
+  const auto& less = ordering_->ids().key_comp();
+  return !less(id, *passed_.bottom) && !less(*passed_.top, id);
 }
 
 // The cursor's record in the order: the record itself while it exists, else
@@ -56,7 +59,7 @@ void Cursor::moveToEnd() {
 RecordOrdering::Set::const_iterator Cursor::locate() const {
   const auto& ids = ordering_->ids();
   if (exists(id_)) {
-    auto it = ids.find(id_);
+    auto it = ordering_->find(id_);
     if (it != ids.end()) return it;
   }
   return ordering_->seek(snapshot_.data(), true);
@@ -64,7 +67,6 @@ RecordOrdering::Set::const_iterator Cursor::locate() const {
 
 Status Cursor::next(Bytes& record) {
   releaseLock();
-  forgetPassed();
   const auto& ids = ordering_->ids();
   RecordOrdering::Set::const_iterator it;
   if (place_ == Place::AfterLast) return Status(rc::kAtEnd, "at end of table");
@@ -108,7 +110,8 @@ Status Cursor::prior(Bytes& record) {
     it = locate();  // the record itself, or the one after the gap: step back from either
   }
   const bool jump = passed_.known && passed_.changes == table_->changeCount();
-  passed_.known = false;
+  // A step that passes nothing leaves the run known; one that passes records
+  // knows them (with the run, when it jumped over it) from then on.
   bool passing = false;
   RecordOrdering::Set::const_iterator top, bottom;
   while (it != ids.begin()) {
@@ -160,14 +163,14 @@ Status Cursor::modify(const Bytes& record) {
   if (database_->lockedByOther(table_, id_, this))
     return Status(rc::kRecordLocked, table_->table().data().name() + ": the record is locked by another user");
   const std::uint64_t before = table_->changeCount();
+  // The records passed over stay as they were when this is the only change
+  // since and the record is none of them, before and after it moves.
+  const bool keepPassed = passed_.known && passed_.changes == before && !withinPassed(id_);
   PX_RETURN_IF_ERROR(table_->update(id_, record));
   database_->unlock(table_, id_, this);
   standOn(id_);
-  // The records passed over stay as they were when this was the only change
-  // since: the record is none of them (the last prior() stood on it after
-  // passing them). Should it land among them, the cursor stands below their
-  // top, and a prior() from there never meets the top to jump from it.
-  if (passed_.known && passed_.changes == before) passed_.changes = table_->changeCount();
+  if (keepPassed && !withinPassed(id_)) passed_.changes = table_->changeCount();
+  else forgetPassed();
   return Status::Ok();
 }
 
@@ -207,7 +210,6 @@ Status Cursor::gotoBookmark(const Bookmark& mark) {
   if (!exists(mark.id))
     return Status(rc::kRecordNotFound, table_->table().data().name() + ": the marked record no longer exists");
   releaseLock();
-  forgetPassed();
   standOn(mark.id);
   return Status::Ok();
 }

@@ -93,19 +93,23 @@ class Cursor {
   WritableTable* table_;
   RecordOrdering* ordering_;
   CursorOptions options_;
-  // The records that the last prior() stepped over without stopping at any
+  // The records that a prior() stepped over without stopping at any
   // (filtered out or above the range): `top` down to `bottom`, next to each
   // other in the order. A walk that raises each key it visits puts every
   // record above them, so the next prior() would step over them all again;
   // it jumps over them instead while they are known unchanged, that is while
   // the table's change count shows no change since but this cursor's modify
-  // of its own record.
+  // of a record outside them. Moving the cursor leaves them known, so a
+  // caller that goes back to its bookmark before each step keeps the walk
+  // linear; a change of filter or range forgets them.
   struct PassedRun {
     bool known = false;
     RecordOrdering::Set::const_iterator top, bottom;
     std::uint64_t changes = 0;
   };
   void forgetPassed() { passed_.known = false; }
+  // REQUIRES: passed_.known, with no change to the table since.
+  bool withinPassed(RecordId id) const;
   PassedRun passed_;
 
   Place place_ = Place::BeforeFirst;

@@ -209,7 +209,40 @@ int compareWeights(std::string_view a, std::string_view b, WeightTable weights, 
   }
 }
 
+// Where two stored values first differ, as the two bytes there (NUL and the
+// end both read as 0); `same` when they hold the same value.
+struct FirstDifference {
+  bool same = false;
+  std::uint8_t left = 0, right = 0;
+};
+
+FirstDifference firstDifference(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  while (i < common && a[i] == b[i] && a[i] != 0) ++i;
+  FirstDifference d;
+  d.left = i < a.size() ? static_cast<std::uint8_t>(a[i]) : 0;
+  d.right = i < b.size() ? static_cast<std::uint8_t>(b[i]) : 0;
+  d.same = d.left == d.right;  // both ended: the bytes before are equal
+  return d;
+}
+
+bool isDigitOrEnd(std::uint8_t byte) { return byte == 0 || (byte >= '0' && byte <= '9'); }
+
+// Whether a weight table gives the ten digits rising primaries: then two
+// values whose first difference is between digits, or a digit and the end,
+// sort as their bytes do, without reading any weight.
+bool digitsRise(WeightTable weights) {
+  if (weights == nullptr) return true;
+  for (int digit = '0'; digit < '9'; ++digit)
+    if (weights[digit][0] >= weights[digit + 1][0]) return false;
+  return true;
+}
+
 }  // namespace
+
+Collation::Collation(std::string_view name, const Rules* rules)
+    : name_(name), rules_(rules), digitsRise_(digitsRise(rules ? rules->weights : nullptr)) {}
 
 const Collation* Collation::find(std::string_view sortOrderName, std::uint8_t sortOrderCode) {
   std::size_t count = 0;
@@ -230,6 +263,12 @@ const Collation& Collation::byteOrder() {
 }
 
 int Collation::compare(std::string_view a, std::string_view b) const {
+  // Keys are mostly numbers written as text: they need no weights.
+  if (digitsRise_) {
+    const FirstDifference d = firstDifference(a, b);
+    if (d.same) return 0;
+    if (isDigitOrEnd(d.left) && isDigitOrEnd(d.right)) return d.left < d.right ? -1 : 1;
+  }
   a = untilNul(a);
   b = untilNul(b);
   if (rules_ == nullptr || rules_->weights == nullptr) return compareBytes(a, b);
@@ -237,6 +276,11 @@ int Collation::compare(std::string_view a, std::string_view b) const {
 }
 
 int Collation::compareCaseInsensitive(std::string_view a, std::string_view b) const {
+  if (digitsRise_) {
+    const FirstDifference d = firstDifference(a, b);
+    if (d.same) return 0;
+    if (isDigitOrEnd(d.left) && isDigitOrEnd(d.right)) return d.left < d.right ? -1 : 1;
+  }
   a = untilNul(a);
   b = untilNul(b);
   if (rules_ == nullptr) return compareUpperCased(a, b, kAsciiUpperCase);

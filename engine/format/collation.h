@@ -33,11 +33,12 @@ class Collation {
   void toUpper(std::uint8_t* text, std::size_t size) const;
 
   struct Rules;
-  Collation(std::string_view name, const Rules* rules) : name_(name), rules_(rules) {}
+  Collation(std::string_view name, const Rules* rules);
 
  private:
   std::string_view name_;
   const Rules* rules_;  // nullptr = byte order with ASCII-only case folding
+  bool digitsRise_ = false;
 };
 
 }  // namespace px

@@ -48,6 +48,7 @@ class FaultInjectingFileSystem : public FileSystem {
 
   Status readFile(const std::filesystem::path& path, Bytes& out) override;
   Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) override;
+  Status fileSize(const std::filesystem::path& path, std::uint64_t& size) override { return base_.fileSize(path, size); }
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;

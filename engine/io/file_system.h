@@ -24,6 +24,14 @@ class FileSystem {
   // Reads up to `size` bytes from `offset` on; fewer (none past the end) where
   // the file ends.
   virtual Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) = 0;
+  // The size of a file in bytes. The default reads the whole file; a file
+  // layer that can ask the system for the size does so.
+  virtual Status fileSize(const std::filesystem::path& path, std::uint64_t& size) {
+    Bytes bytes;
+    PX_RETURN_IF_ERROR(readFile(path, bytes));
+    size = bytes.size();
+    return Status::Ok();
+  }
   // Names (not paths) of the regular files in a directory.
   virtual Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) = 0;
   virtual bool isDirectory(const std::filesystem::path& path) = 0;
@@ -58,6 +66,7 @@ class MemoryFileSystem : public FileSystem {
 
   Status readFile(const std::filesystem::path& path, Bytes& out) override;
   Status readRange(const std::filesystem::path& path, std::uint64_t offset, std::size_t size, Bytes& out) override;
+  Status fileSize(const std::filesystem::path& path, std::uint64_t& size) override;
   Status listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) override;
   bool isDirectory(const std::filesystem::path& path) override;
   bool exists(const std::filesystem::path& path) override;

@@ -140,6 +140,13 @@ class LocalFileSystem : public FileSystem {
     return Status::Ok();
   }
 
+  Status fileSize(const fs::path& path, std::uint64_t& size) override {
+    std::error_code ec;
+    size = fs::file_size(path, ec);
+    if (ec) return Status(rc::kFileNotFound, path.string() + ": " + ec.message());
+    return Status::Ok();
+  }
+
   Status listDirectory(const fs::path& dir, std::vector<std::string>& names) override {
     names.clear();
     std::error_code ec;

@@ -35,6 +35,13 @@ Status MemoryFileSystem::readRange(const std::filesystem::path& path, std::uint6
   return Status::Ok();
 }
 
+Status MemoryFileSystem::fileSize(const std::filesystem::path& path, std::uint64_t& size) {
+  auto it = files_.find(normalized(path));
+  if (it == files_.end()) return Status(rc::kFileNotFound, path.string() + ": no such file");
+  size = it->second.size();
+  return Status::Ok();
+}
+
 Status MemoryFileSystem::listDirectory(const std::filesystem::path& dir, std::vector<std::string>& names) {
   names.clear();
   const auto wanted = normalized(dir);

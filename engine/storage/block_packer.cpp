@@ -32,6 +32,13 @@ void writeChainedBlockHeader(std::uint8_t* block, std::size_t b, std::size_t blo
   block::encodeBlockHeader(block, h);
 }
 
+Bytes packedHeader(const Bytes& rawHeader, std::size_t blocks, std::size_t count) {
+  Bytes header = rawHeader;
+  if (header.size() >= kFixedHeaderBytes)
+    setBlockBookkeeping(header.data(), static_cast<std::uint16_t>(blocks), static_cast<std::uint32_t>(count));
+  return header;
+}
+
 void setBlockBookkeeping(std::uint8_t* h, std::uint16_t blocks, std::uint32_t numRecords) {
   putLe32(h + header::kNumRecords, numRecords);
   putLe16(h + header::kUsedBlocks, blocks);

@@ -38,28 +38,43 @@ inline std::vector<BlockRun> chainedRuns(std::size_t count, std::size_t perBlock
   return runs;
 }
 
+// The header of a packed file: `rawHeader` with its bookkeeping set for
+// `count` records in `blocks` blocks.
+Bytes packedHeader(const Bytes& rawHeader, std::size_t blocks, std::size_t count);
+
+// Block `b` (0-based) of the file that packFile lays out for `count`
+// records, at `out` (zeroed before).
+template <typename RecordAt>
+void packBlockInto(std::uint8_t* out, std::size_t b, std::size_t count, std::size_t recordSize, std::size_t perBlock,
+                   RecordAt recordAt) {
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  const std::size_t first = b * perBlock;
+  const std::size_t n = std::min(perBlock, count - first);
+  writeChainedBlockHeader(out, b, blocks, n, recordSize);
+  std::uint8_t* at = out + kBlockHeaderBytes;
+  for (std::size_t i = 0; i < n; ++i, at += recordSize) std::copy_n(recordAt(first + i), recordSize, at);
+}
+
+// Blocks `from` (0-based) to the last of that file, back to back at `out`,
+// each `blockSize` bytes (zeroed before).
+template <typename RecordAt>
+void packBlocksInto(std::uint8_t* out, std::size_t from, std::size_t count, std::size_t recordSize,
+                    std::uint32_t blockSize, std::size_t perBlock, RecordAt recordAt) {
+  const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
+  for (std::size_t b = from; b < blocks; ++b)
+    packBlockInto(out + (b - from) * blockSize, b, count, recordSize, perBlock, recordAt);
+}
+
 // Packs `count` records straight into a whole file behind `rawHeader`;
 // `recordAt(i)` gives the i-th record in order. `runs` receives the blocks.
 template <typename RecordAt>
 Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
-               std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs);
-
-template <typename RecordAt>
-Bytes packFile(const Bytes& rawHeader, std::size_t count, std::size_t recordSize, std::uint32_t blockSize,
                std::size_t perBlock, RecordAt recordAt, std::vector<BlockRun>& runs) {
   runs = chainedRuns(count, perBlock);
-  const std::size_t blocks = runs.size();
-  Bytes file(rawHeader.size() + blocks * blockSize, 0);
-  std::copy(rawHeader.begin(), rawHeader.end(), file.begin());
-  for (std::size_t b = 0; b < blocks; ++b) {
-    const BlockRun& run = runs[b];
-    std::uint8_t* block = file.data() + rawHeader.size() + b * blockSize;
-    writeChainedBlockHeader(block, b, blocks, run.count, recordSize);
-    std::uint8_t* out = block + kBlockHeaderBytes;
-    for (std::size_t i = 0; i < run.count; ++i, out += recordSize) std::copy_n(recordAt(run.firstRecord + i), recordSize, out);
-  }
-  if (file.size() >= kFixedHeaderBytes)
-    setBlockBookkeeping(file.data(), static_cast<std::uint16_t>(blocks), static_cast<std::uint32_t>(count));
+  Bytes file = packedHeader(rawHeader, runs.size(), count);
+  const std::size_t headerSize = file.size();
+  file.resize(headerSize + runs.size() * blockSize, 0);
+  packBlocksInto(file.data() + headerSize, 0, count, recordSize, blockSize, perBlock, recordAt);
   return file;
 }
 

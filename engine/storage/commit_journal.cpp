@@ -11,7 +11,10 @@
 //     so only one image is in memory at a time. Each image is first compared
 //     with its target: a target that already holds it takes no part, and
 //     one that mostly stays as it is (a table that only grew) gets a patch
-//     in its temporary instead of the whole contents (file_patch.h);
+//     in its temporary instead of the whole contents (file_patch.h). An
+//     image that gives only its changes (a blob file that grew) becomes a
+//     patch without a comparison, written a piece at a time, and its changes
+//     are later written into the target from memory;
 //  3. writes the journal "pxcommit.jnl", synced, then syncs the directory:
 //        PXCOMMIT <tab> version
 //        file <tab> size <tab> checksum <tab> temporary name <tab> target name
@@ -179,6 +182,143 @@ Status applyPatchEntry(FileSystem& fs, const fs::path& dir, const CommitJournal:
   return applyFilePatch(fs, dir / entry.target, patch);
 }
 
+// Writes a temporary a piece at a time, summing it as it goes: short pieces
+// gathered in a buffer, long ones written from where they lie. The file is
+// synced with its last byte.
+class TemporaryWriter {
+ public:
+  static constexpr std::size_t kPiece = 1024 * 1024;
+
+  TemporaryWriter(FileSystem& fs, fs::path path, std::uint64_t total)
+      : fs_(fs), path_(std::move(path)), total_(total), sum_(total) {}
+
+  Status add(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kPiece / 4) {
+      buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+      return buffer_.size() >= kPiece ? flush() : Status::Ok();
+    }
+    PX_RETURN_IF_ERROR(flush());
+    return put(bytes);
+  }
+  // The bytes of a stretch, from `from` on, `length` of them.
+  Status add(const ChangedStretch& stretch, std::uint64_t from, std::uint64_t length) {
+    if (stretch.fill == nullptr)
+      return add(stretch.bytes.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(length)));
+    for (std::uint64_t done = 0; done < length;) {
+      piece_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length - done)));
+      stretch.fill(from + done, piece_);
+      PX_RETURN_IF_ERROR(add(piece_));
+      done += piece_.size();
+    }
+    return Status::Ok();
+  }
+  // REQUIRES: every byte added. Returns the checksum of the whole.
+  Status finish(std::uint64_t& checksum) {
+    PX_RETURN_IF_ERROR(flush());
+    if (written_ != total_) return Status(rc::kInvalidParameter, path_.string() + ": temporary of the wrong size");
+    if (total_ == 0) PX_RETURN_IF_ERROR(fs_.writeFile(path_, {}, true));
+    checksum = sum_.value();
+    return Status::Ok();
+  }
+
+ private:
+  Status flush() {
+    if (buffer_.empty()) return Status::Ok();
+    Status s = put(buffer_);
+    buffer_.clear();
+    return s;
+  }
+  Status put(std::span<const std::uint8_t> bytes) {
+    sum_.add(bytes);
+    const bool last = written_ + bytes.size() == total_;
+    Status s = written_ == 0 ? fs_.writeFile(path_, bytes, last) : fs_.writeRange(path_, written_, bytes, last);
+    written_ += bytes.size();
+    return s;
+  }
+
+  FileSystem& fs_;
+  fs::path path_;
+  std::uint64_t total_;
+  CommitJournal::Checksum sum_;
+  std::uint64_t written_ = 0;
+  Bytes buffer_, piece_;
+};
+
+// A patch range's length has 32 bits; longer stretches take several ranges.
+constexpr std::uint64_t kLongestRange = 0xFFFF0000;
+
+std::uint64_t rangeCount(const std::vector<ChangedStretch>& stretches) {
+  std::uint64_t count = 0;
+  for (const ChangedStretch& s : stretches) count += (s.length + kLongestRange - 1) / kLongestRange;
+  return count;
+}
+
+// Writes the patch of `stretches` to `path`; returns its size and checksum.
+Status writePatch(FileSystem& fs, const fs::path& path, std::uint64_t newSize,
+                  const std::vector<ChangedStretch>& stretches, std::uint64_t& size, std::uint64_t& sum) {
+  const std::uint64_t ranges = rangeCount(stretches);
+  size = filePatchHeader(0, 0).size() + ranges * filePatchRangeHeader(0, 0).size();
+  for (const ChangedStretch& s : stretches) size += s.length;
+  TemporaryWriter out(fs, path, size);
+  PX_RETURN_IF_ERROR(out.add(filePatchHeader(newSize, static_cast<std::uint32_t>(ranges))));
+  for (const ChangedStretch& s : stretches) {
+    for (std::uint64_t from = 0; from < s.length; from += kLongestRange) {
+      const std::uint64_t length = std::min(kLongestRange, s.length - from);
+      PX_RETURN_IF_ERROR(out.add(filePatchRangeHeader(s.offset + from, static_cast<std::uint32_t>(length))));
+      PX_RETURN_IF_ERROR(out.add(s, from, length));
+    }
+  }
+  return out.finish(sum);
+}
+
+// Writes the whole new contents to `path`: the stretches, and between them
+// what the target holds there now. Returns the size and checksum.
+Status writeWhole(FileSystem& fs, const fs::path& target, const fs::path& path, std::uint64_t newSize,
+                  const std::vector<ChangedStretch>& stretches, std::uint64_t& size, std::uint64_t& sum) {
+  size = newSize;
+  TemporaryWriter out(fs, path, newSize);
+  Bytes kept;
+  auto copyKept = [&](std::uint64_t from, std::uint64_t to) -> Status {
+    for (std::uint64_t at = from; at < to;) {
+      const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(TemporaryWriter::kPiece, to - at));
+      PX_RETURN_IF_ERROR(fs.readRange(target, at, length, kept));
+      kept.resize(length, 0);  // past the end of the target: zeros
+      PX_RETURN_IF_ERROR(out.add(kept));
+      at += length;
+    }
+    return Status::Ok();
+  };
+  std::uint64_t at = 0;
+  for (const ChangedStretch& s : stretches) {
+    PX_RETURN_IF_ERROR(copyKept(at, s.offset));
+    PX_RETURN_IF_ERROR(out.add(s, 0, s.length));
+    at = s.offset + s.length;
+  }
+  PX_RETURN_IF_ERROR(copyKept(at, newSize));
+  return out.finish(sum);
+}
+
+// Writes stretches still in memory into their target and syncs it.
+Status applyStretches(FileSystem& fs, const fs::path& target, const std::vector<ChangedStretch>& stretches) {
+  Bytes piece;
+  for (std::size_t i = 0; i < stretches.size(); ++i) {
+    const ChangedStretch& s = stretches[i];
+    const bool lastStretch = i + 1 == stretches.size();
+    if (s.fill == nullptr) {
+      PX_RETURN_IF_ERROR(fs.writeRange(target, s.offset, s.bytes, lastStretch));
+      continue;
+    }
+    for (std::uint64_t from = 0; from < s.length;) {
+      piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(TemporaryWriter::kPiece, s.length - from)));
+      s.fill(from, piece);
+      const bool last = lastStretch && from + piece.size() == s.length;
+      PX_RETURN_IF_ERROR(fs.writeRange(target, s.offset + from, piece, last));
+      from += piece.size();
+    }
+  }
+  return Status::Ok();
+}
+
 // Checks the images' names and turns them into journal entries, before
 // anything is written; sizes and checksums follow as each image is made.
 Status planEntries(const fs::path& directory, const std::vector<PendingImage>& images,
@@ -279,22 +419,41 @@ bool completeJournalOnDisk(FileSystem& fs, const fs::path& journalPath) {
 
 }  // namespace
 
-std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
-  // FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
-  // down), then byte by byte for the tail: a commit hashes every byte it
-  // writes, so the per-byte multiply of plain FNV-1a would cost more than the
-  // write itself on large tables.
-  std::uint64_t hash = kFnvOffset ^ bytes.size();
+// FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
+// down), then byte by byte for the tail: a commit hashes every byte it
+// writes, so the per-byte multiply of plain FNV-1a would cost more than the
+// write itself on large tables.
+CommitJournal::Checksum::Checksum(std::uint64_t total) : hash_(kFnvOffset ^ total) {}
+
+void CommitJournal::Checksum::add(std::span<const std::uint8_t> bytes) {
+  auto word = [this](const std::uint8_t* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    hash_ = (hash_ ^ w) * kFnvPrime;
+    hash_ ^= hash_ >> 29;
+  };
   std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes.data() + i, sizeof word);
-    hash = (hash ^ word) * kFnvPrime;
-    hash ^= hash >> 29;
+  if (carried_ > 0) {
+    while (carried_ < sizeof carry_ && i < bytes.size()) carry_[carried_++] = bytes[i++];
+    if (carried_ < sizeof carry_) return;
+    word(carry_);
+    carried_ = 0;
   }
-  for (; i < bytes.size(); ++i) hash = (hash ^ bytes[i]) * kFnvPrime;
+  for (; i + 8 <= bytes.size(); i += 8) word(bytes.data() + i);
+  while (i < bytes.size()) carry_[carried_++] = bytes[i++];
+}
+
+std::uint64_t CommitJournal::Checksum::value() const {
+  std::uint64_t hash = hash_;
+  for (std::size_t i = 0; i < carried_; ++i) hash = (hash ^ carry_[i]) * kFnvPrime;
   hash ^= hash >> 32;
   return hash * kFnvPrime;
+}
+
+std::uint64_t CommitJournal::checksum(std::span<const std::uint8_t> bytes) {
+  Checksum sum(bytes.size());
+  sum.add(bytes);
+  return sum.value();
 }
 
 Bytes CommitJournal::encode(const std::vector<Entry>& entries) {
@@ -427,25 +586,49 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
 
   // One image at a time: made, summed, compared with the file it replaces,
   // written whole or as a patch, and let go before the next. A file that
-  // would stay as it is takes no part.
+  // would stay as it is takes no part. An image that gives only its changes
+  // becomes a patch at once, and its ranges are kept to be written into the
+  // target from memory after the commit point.
   std::vector<Entry> journaled;
+  std::vector<std::vector<ChangedStretch>> direct;  // per journaled patch; empty: applied from the temporary
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    Bytes storage;
-    std::span<const std::uint8_t> contents;
     Entry& entry = entries[i];
-    Status written = images[i].produce(storage, contents);
-    Bytes patch;
-    bool identical = false;
-    if (written.ok()) written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
-    if (written.ok() && identical) continue;
-    if (written.ok()) {
-      entry.patch = !patch.empty();
-      const std::span<const std::uint8_t> temporary = entry.patch ? std::span<const std::uint8_t>(patch) : contents;
-      entry.size = temporary.size();
-      entry.checksum = checksum(temporary);
-      written = fs.writeFile(directory / entry.temporary, temporary, true);
+    const PendingImage& image = images[i];
+    Status written;
+    std::vector<ChangedStretch> stretches;
+    if (image.produceChanges) {
+      std::uint64_t newSize = 0;
+      written = image.produceChanges(newSize, stretches);
+      if (written.ok() && stretches.empty()) continue;
+      if (written.ok()) {
+        // A patch writes each changed byte twice; past half the file a
+        // whole copy costs less.
+        std::uint64_t changed = 0;
+        for (const ChangedStretch& s : stretches) changed += s.length;
+        entry.patch = changed <= newSize / 2;
+        written = entry.patch ? writePatch(fs, directory / entry.temporary, newSize, stretches, entry.size, entry.checksum)
+                              : writeWhole(fs, directory / entry.target, directory / entry.temporary, newSize,
+                                           stretches, entry.size, entry.checksum);
+        if (!entry.patch) stretches.clear();
+      }
+    } else {
+      Bytes storage;
+      std::span<const std::uint8_t> contents;
+      written = image.produce(storage, contents);
+      Bytes patch;
+      bool identical = false;
+      if (written.ok()) written = makeFilePatch(fs, directory / entry.target, contents, patch, identical);
+      if (written.ok() && identical) continue;
+      if (written.ok()) {
+        entry.patch = !patch.empty();
+        const std::span<const std::uint8_t> temporary = entry.patch ? std::span<const std::uint8_t>(patch) : contents;
+        entry.size = temporary.size();
+        entry.checksum = checksum(temporary);
+        written = fs.writeFile(directory / entry.temporary, temporary, true);
+      }
     }
     journaled.push_back(entry);
+    direct.push_back(std::move(stretches));
     if (!written.ok()) {
       discardTemporaries(fs, directory, journaled, journaled.size());
       return written.withContext("commit");
@@ -481,9 +664,11 @@ Status CommitJournal::commit(FileSystem& fs, const fs::path& directory, const st
   }
 
   Status applied = Status::Ok();
-  for (const Entry& entry : entries) {
-    applied = entry.patch ? applyPatchEntry(fs, directory, entry)
-                          : fs.rename(directory / entry.temporary, directory / entry.target);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Entry& entry = entries[i];
+    if (!entry.patch) applied = fs.rename(directory / entry.temporary, directory / entry.target);
+    else if (!direct[i].empty()) applied = applyStretches(fs, directory / entry.target, direct[i]);
+    else applied = applyPatchEntry(fs, directory, entry);
     if (!applied.ok()) break;
   }
   if (applied.ok()) applied = fs.syncDirectory(directory);

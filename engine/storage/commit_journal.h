@@ -68,6 +68,19 @@ class CommitJournal {
   static Status decode(std::span<const std::uint8_t> bytes, std::vector<Entry>& entries, bool& complete);
   // 64-bit FNV-1a over 64-bit words; see commit_journal.cpp.
   static std::uint64_t checksum(std::span<const std::uint8_t> bytes);
+  // The same checksum of bytes that come a piece at a time.
+  class Checksum {
+   public:
+    // `total`: how many bytes will come, in all.
+    explicit Checksum(std::uint64_t total);
+    void add(std::span<const std::uint8_t> bytes);
+    std::uint64_t value() const;
+
+   private:
+    std::uint64_t hash_;
+    std::uint8_t carry_[8] = {};
+    std::size_t carried_ = 0;
+  };
 };
 
 }  // namespace px

@@ -41,7 +41,24 @@ void addStretch(std::vector<Stretch>& stretches, std::uint64_t begin, std::uint6
 
 Status corrupt(const std::string& what) { return Status(rc::kFileCorrupt, "patch file: " + what); }
 
+// A range's length has 32 bits; longer stretches are cut.
+constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
+
 }  // namespace
+
+Bytes filePatchHeader(std::uint64_t newSize, std::uint32_t rangeCount) {
+  Bytes header(kMagic.begin(), kMagic.end());
+  putLe64(header, newSize);
+  putLe32(header, rangeCount);
+  return header;
+}
+
+Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length) {
+  Bytes header;
+  putLe64(header, offset);
+  putLe32(header, length);
+  return header;
+}
 
 Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::span<const std::uint8_t> contents,
                      Bytes& patch, bool& identical) {
@@ -77,8 +94,6 @@ Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::spa
   }
   if (changed > limit) return Status::Ok();
 
-  // A range's length has 32 bits; longer stretches are cut.
-  constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
   patch.reserve(kHeaderSize + changed + kRangeHeaderSize * (stretches.size() + changed / kLongest + 1));
   patch.insert(patch.end(), kMagic.begin(), kMagic.end());
   putLe64(patch, contents.size());

@@ -34,6 +34,10 @@ struct PatchRange {
   std::span<const std::uint8_t> bytes;
 };
 
+// A patch's header, and the header in front of each range's bytes.
+Bytes filePatchHeader(std::uint64_t newSize, std::uint32_t rangeCount);
+Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length);
+
 // Compares `contents` with the file at `path`, reading it a piece at a time.
 // `identical` tells whether the file already holds exactly `contents`;
 // otherwise `patch` receives the patch that makes it so, or stays empty when

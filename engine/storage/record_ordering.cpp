@@ -26,10 +26,20 @@ void RecordOrdering::add(RecordId id) {
     if (numbers_.size() <= id) numbers_.resize(static_cast<std::size_t>(id) + 1);
     numbers_[id] = numberOf((*records_)[id].data());
   }
-  // Records mostly come in order (a table read in key order, keys appended
-  // above the rest): at the end the hint saves the search; elsewhere it
-  // costs one comparison.
-  ids_.insert(ids_.end(), id);
+  // Records mostly land next to the one added last (a table read in key
+  // order, keys appended above the rest, a walk that raises each key from
+  // the greatest down): the hint then saves the search.
+  const auto it = ids_.insert(lastAdded_ ? *lastAdded_ : ids_.end(), id);
+  if (places_.size() <= id) places_.resize(static_cast<std::size_t>(id) + 1, ids_.end());
+  places_[id] = it;
+  lastAdded_ = it;
+}
+
+void RecordOrdering::erase(RecordId id) {
+  if (id >= places_.size() || places_[id] == ids_.end()) return;
+  if (lastAdded_ && *lastAdded_ == places_[id]) lastAdded_.reset();
+  ids_.erase(places_[id]);
+  places_[id] = ids_.end();
 }
 
 bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -34,7 +35,9 @@ class RecordOrdering {
   const KeyOrder& order() const { return order_; }
   const Set& ids() const { return ids_; }
   void add(RecordId id);
-  void erase(RecordId id) { ids_.erase(id); }
+  void erase(RecordId id);
+  // Where the record stands, without a search; ids().end() when it is not in the order.
+  Set::const_iterator find(RecordId id) const { return id < places_.size() ? places_[id] : ids_.end(); }
 
   // The first record that does not sort before `key` (a record buffer holding
   // the key fields); with `after`, the first that sorts after it. A probe
@@ -57,6 +60,8 @@ class RecordOrdering {
   bool numeric_ = false;
   std::vector<Number> numbers_;
   Set ids_;
+  std::vector<Set::iterator> places_;  // by id; ids_.end() when not in the order
+  std::optional<Set::iterator> lastAdded_;
   mutable Number probeNumber_;
   mutable const std::uint8_t* probe_ = nullptr;
   mutable bool probeAfter_ = false;

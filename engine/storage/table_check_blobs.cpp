@@ -27,15 +27,24 @@ std::string where(std::size_t record, const FieldDescriptor& f) {
 // Walks the .MB's blocks and reports the stored blobs that no record names.
 void checkOrphans(const BlobFile& mb, const std::map<BlobRef, std::string>& refs, Findings& findings) {
   using namespace blob;
-  const Bytes& bytes = mb.bytes();
   std::size_t orphanBlocks = 0;
   std::size_t orphanBytes = 0;
   std::size_t orphanSlots = 0;
   std::string firstOrphans;
-  const std::size_t headerUnits = le16(bytes.data() + kBlockUnits);
-  std::size_t offset = (headerUnits ? headerUnits : 1) * kBlockUnit;
-  while (offset + kBlockUnit <= bytes.size()) {
-    const std::uint8_t* block = bytes.data() + offset;
+  Bytes unit;
+  if (Status s = mb.readBytes(0, kBlockUnit, unit); !s.ok() || unit.size() < kBlockUnit) {
+    findings.error(mb.name(), s.ok() ? "the header block is cut short" : s.message());
+    return;
+  }
+  const std::size_t headerUnits = le16(unit.data() + kBlockUnits);
+  const std::uint64_t size = mb.size();
+  std::uint64_t offset = (headerUnits ? headerUnits : 1) * std::uint64_t{kBlockUnit};
+  while (offset + kBlockUnit <= size) {
+    if (Status s = mb.readBytes(offset, kBlockUnit, unit); !s.ok()) {
+      findings.error(mb.name(), "block at offset " + str(offset) + ": " + s.message());
+      break;
+    }
+    const std::uint8_t* block = unit.data();
     const std::size_t units = le16(block + kBlockUnits);
     if (units == 0) {
       findings.error(mb.name(), "block at offset " + str(offset) +
@@ -57,7 +66,7 @@ void checkOrphans(const BlobFile& mb, const std::map<BlobRef, std::string>& refs
     } else if (block[kBlockType] != kTypeFree) {
       findings.error(mb.name(), "block at offset " + str(offset) + " has the unknown type " + str(block[kBlockType]));
     }
-    if (offset + units * kBlockUnit > bytes.size()) {
+    if (offset + units * kBlockUnit > size) {
       findings.error(mb.name(),
                      "block at offset " + str(offset) + " of " + str(units) + " units runs past the end of the file");
       break;

@@ -82,15 +82,64 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
   // A keyed .DB holds its records in key order, so each one normally belongs
   // at the end, where the hint lets the set take it without a search.
   for (RecordId id = 0; id < w->records_.size(); ++id) {
-    const std::size_t before = w->order_.size();
-    w->order_.insert(w->order_.end(), id);
-    if (w->order_.size() == before)
+    if (!w->placeInOrder(id))
       return Status(rc::kKeyViolation, file + ": record " + std::to_string(id + 1) + " repeats a key");
   }
   if (std::optional<BlobFile> blobs = w->table_->takeBlobFile()) w->blobs_ = std::make_unique<BlobFile>(std::move(*blobs));
   w->table_->releaseRecords();  // the records and blob values live here from now on
   out = std::move(w);
   return Status::Ok();
+}
+
+bool WritableTable::placeInOrder(RecordId id) {
+  // A key mostly lands next to the one placed last: a table read in key
+  // order, keys appended above the rest, a walk that raises each key from the
+  // greatest down. The hint then saves the search.
+  const std::size_t before = order_.size();
+  const auto it = order_.insert(lastPlaced_ ? *lastPlaced_ : order_.end(), id);
+  if (order_.size() == before) return false;
+  if (places_.size() <= id) places_.resize(static_cast<std::size_t>(id) + 1, order_.end());
+  places_[id] = it;
+  lastPlaced_ = it;
+  return true;
+}
+
+void WritableTable::takeFromOrder(RecordId id) {
+  const auto it = places_[id];
+  if (lastPlaced_ && *lastPlaced_ == it) lastPlaced_.reset();
+  order_.erase(it);
+  places_[id] = order_.end();
+}
+
+void WritableTable::noteChange(const std::uint8_t* record) {
+  if (!isKeyed()) return;
+  if (!lowestChange_) lowestChange_.emplace(record, record + header().recordSize);
+  else if (keyOrder_.less(record, lowestChange_->data())) lowestChange_->assign(record, record + header().recordSize);
+}
+
+std::size_t WritableTable::unchangedBlocks(std::size_t newBlocks, std::size_t perBlock,
+                                           const std::vector<RecordId>& ids) const {
+  // Only a file laid out as this engine packs it (blocks 1..n in order, all
+  // full but the last, nothing after them) keeps its leading blocks as they are.
+  const DataFile& base = table_->data();
+  const TableHeader& h = base.header();
+  if (!isKeyed() || !lowestChange_) return 0;
+  const std::vector<BlockRun> runs = chainedRuns(h.numRecords, perBlock);
+  if (runs.size() < 2 || newBlocks < runs.size() || base.blocks().size() != runs.size() || h.fileBlocks != runs.size())
+    return 0;
+  for (std::size_t b = 0; b < runs.size(); ++b) {
+    const BlockRun& was = base.blocks()[b];
+    if (was.block != runs[b].block || was.firstRecord != runs[b].firstRecord || was.count != runs[b].count) return 0;
+  }
+  std::uint64_t size = 0;
+  if (!fs_->fileSize(table_->family().dataFile, size).ok() ||
+      size != h.headerSize + static_cast<std::uint64_t>(runs.size()) * h.blockSize)
+    return 0;
+  // The records that sort before every change stand where they stood. The
+  // file's last block always changes: its link to the next one, at least.
+  std::size_t before = 0;
+  while (before < ids.size() && keyOrder_.less(records_[ids[before]].data(), lowestChange_->data())) ++before;
+  return std::min(before / perBlock, runs.size() - 1);
 }
 
 bool WritableTable::findByKey(const std::uint8_t* keyRecord, RecordId& id) const {
@@ -193,6 +242,12 @@ Status WritableTable::setValue(Bytes& record, std::size_t field, const Value& va
 
 void WritableTable::releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord) {
   if (!blobs_ || !oldRecord) return;
+  // Most updates leave every blob field as it was (a renumbered key).
+  if (newRecord && std::all_of(fields().begin(), fields().end(), [&](const FieldDescriptor& f) {
+        return !isBlobType(f.type) ||
+               std::memcmp(oldRecord + f.offset, newRecord + f.offset, static_cast<std::size_t>(f.size)) == 0;
+      }))
+    return;
   const auto kept = newRecord ? storedBlobs(fields(), newRecord) : std::vector<blob::Descriptor>{};
   for (const blob::Descriptor& d : storedBlobs(fields(), oldRecord)) {
     const bool stillUsed = std::any_of(kept.begin(), kept.end(), [&](const auto& k) { return sameBlob(k, d); });
@@ -207,13 +262,11 @@ Status WritableTable::insert(const Bytes& record, RecordId* id) {
   ++changes_;
   records_.push_back(record);
   const auto newId = static_cast<RecordId>(records_.size() - 1);
-  // Appended keys usually follow every key there is: hinted at the end.
-  const std::size_t before = order_.size();
-  order_.insert(order_.end(), newId);
-  if (order_.size() == before) {
+  if (!placeInOrder(newId)) {
     records_.pop_back();
     return Status(rc::kKeyViolation, table_->data().name() + ": key violation: the key is already in the table");
   }
+  noteChange(record.data());
   for (auto& entry : orderings_) entry.second->add(newId);
   ++inserted_;
   if (id) *id = newId;
@@ -225,17 +278,21 @@ Status WritableTable::update(RecordId id, const Bytes& record) {
   if (id >= records_.size() || records_[id].empty()) return Status(rc::kRecordNotFound, file + ": no such record");
   if (record.size() != header().recordSize) return Status(rc::kInvalidParameter, file + ": record buffer of the wrong size");
   ++changes_;
-  order_.erase(id);
+  takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
-  Bytes old = std::move(records_[id]);
-  records_[id] = record;
-  if (!order_.insert(id).second) {
-    records_[id] = std::move(old);
-    order_.insert(id);
+  // The old contents move to the spare buffer, whose room takes the new ones.
+  Bytes& old = spare_;
+  old.swap(records_[id]);
+  records_[id].assign(record.begin(), record.end());
+  if (!placeInOrder(id)) {
+    records_[id].swap(old);
+    placeInOrder(id);
     for (auto& entry : orderings_) entry.second->add(id);
     return Status(rc::kKeyViolation, file + ": key violation: the new key is already in the table");
   }
   for (auto& entry : orderings_) entry.second->add(id);
+  noteChange(old.data());
+  noteChange(records_[id].data());
   releaseBlobs(old.data(), records_[id].data());
   ++updated_;
   return Status::Ok();
@@ -245,8 +302,9 @@ Status WritableTable::remove(RecordId id) {
   if (id >= records_.size() || records_[id].empty())
     return Status(rc::kRecordNotFound, table_->data().name() + ": no such record");
   ++changes_;
-  order_.erase(id);
+  takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
+  noteChange(records_[id].data());
   releaseBlobs(records_[id].data(), nullptr);
   records_[id].clear();
   records_[id].shrink_to_fit();
@@ -322,7 +380,8 @@ void WritableTable::markCommitted() {
   // read back only when another commit needs them.
   stale_ = true;
   committedRecords_ = order_.size();
-  if (blobs_) blobs_->markSaved();
+  lowestChange_.reset();
+  if (blobs_ && blobs_->modified()) blobs_->markSaved(*fs_, blobPath());
   inserted_ = updated_ = deleted_ = 0;
 }
 
@@ -435,33 +494,95 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
                       }});
   }
 
-  images.push_back({family.dataFile, [this, &h, perBlock, plan, recordAt](Bytes& storage,
-                                                                         std::span<const std::uint8_t>& contents) {
-                      Bytes dbHeader = table_->data().rawHeader();
-                      dbHeader[header::kChangeCount] = static_cast<std::uint8_t>(dbHeader[header::kChangeCount] + plan->change);
-                      // An auto-increment field's counter must stay at or above every value in the column.
-                      for (const FieldDescriptor& f : h.fields) {
-                        if (f.type != FieldType::AutoInc) continue;
-                        std::uint32_t highest = le32(dbHeader.data() + header::kAutoInc);
-                        for (RecordId id : plan->ids)
-                          if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
-                            highest = std::max(highest, static_cast<std::uint32_t>(*v));
-                        putLe32(dbHeader.data() + header::kAutoInc, highest);
-                      }
-                      std::vector<BlockRun> runs;
-                      storage = packFile(dbHeader, plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
-                      contents = storage;
-                      return Status::Ok();
-                    }});
-  if (blobs_ && blobs_->modified()) {
-    const std::filesystem::path path = family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
-    // The store is written as it stands in memory, without a copy.
-    images.push_back({path, [this](Bytes&, std::span<const std::uint8_t>& contents) {
-                        contents = blobs_->bytes();
+  const auto dbHeader = [this, &h, plan]() {
+    Bytes header = table_->data().rawHeader();
+    header[header::kChangeCount] = static_cast<std::uint8_t>(header[header::kChangeCount] + plan->change);
+    // An auto-increment field's counter must stay at or above every value in the column.
+    for (const FieldDescriptor& f : h.fields) {
+      if (f.type != FieldType::AutoInc) continue;
+      std::uint32_t highest = le32(header.data() + header::kAutoInc);
+      for (RecordId id : plan->ids)
+        if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
+          highest = std::max(highest, static_cast<std::uint32_t>(*v));
+      putLe32(header.data() + header::kAutoInc, highest);
+    }
+    return header;
+  };
+  // Changes at the top of the key order (records appended above the rest)
+  // leave the leading blocks as they are: only the header and the blocks
+  // from the first changed one on are written. A table that changed in most
+  // of its records is written whole, a block at a time, without an image of
+  // the whole file; one that changed a little is compared with its file.
+  std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids);
+  const bool mostlyChanged = 2 * (inserted_ + updated_ + deleted_) >= count;
+  if (unchanged > 0 || mostlyChanged) {
+    auto header = std::make_shared<Bytes>();
+    images.push_back({family.dataFile, nullptr,
+                      [&h, perBlock, plan, recordAt, unchanged, header, dbHeader](
+                          std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
+                        const std::size_t blocks = plan->runs.size();
+                        const std::size_t count = plan->ids.size();
+                        *header = packedHeader(dbHeader(), blocks, count);
+                        newSize = h.headerSize + static_cast<std::uint64_t>(blocks) * h.blockSize;
+                        const std::uint64_t start = h.headerSize + static_cast<std::uint64_t>(unchanged) * h.blockSize;
+                        ChangedStretch tail{start, newSize - start, {}, nullptr};
+                        tail.fill = [&h, perBlock, recordAt, unchanged, count](std::uint64_t from, std::span<std::uint8_t> out) {
+                          Bytes scratch;
+                          for (std::size_t done = 0; done < out.size();) {
+                            const std::uint64_t at = from + done;
+                            const std::size_t b = unchanged + static_cast<std::size_t>(at / h.blockSize);
+                            const std::size_t within = static_cast<std::size_t>(at % h.blockSize);
+                            const std::size_t n = std::min<std::size_t>(h.blockSize - within, out.size() - done);
+                            if (within == 0 && n == h.blockSize) {
+                              std::fill_n(out.data() + done, n, 0);
+                              packBlockInto(out.data() + done, b, count, h.recordSize, perBlock, recordAt);
+                            } else {
+                              scratch.assign(h.blockSize, 0);
+                              packBlockInto(scratch.data(), b, count, h.recordSize, perBlock, recordAt);
+                              std::copy_n(scratch.data() + within, n, out.data() + done);
+                            }
+                            done += n;
+                          }
+                        };
+                        stretches = {ChangedStretch::of(0, *header)};
+                        if (tail.length > 0) stretches.push_back(std::move(tail));
+                        return Status::Ok();
+                      }});
+  } else {
+    images.push_back({family.dataFile, [&h, perBlock, plan, recordAt, dbHeader](Bytes& storage,
+                                                                               std::span<const std::uint8_t>& contents) {
+                        std::vector<BlockRun> runs;
+                        storage = packFile(dbHeader(), plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
+                        contents = storage;
                         return Status::Ok();
                       }});
   }
+  if (blobs_ && blobs_->modified()) {
+    const std::filesystem::path path = blobPath();
+    if (blobs_->onDisk()) {
+      // The blob file only grows, but for the space of replaced values marked free.
+      images.push_back({path, nullptr, [this](std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
+                          newSize = blobs_->size();
+                          std::vector<PatchRange> ranges;
+                          PX_RETURN_IF_ERROR(blobs_->changes(ranges));
+                          stretches.clear();
+                          for (const PatchRange& r : ranges) stretches.push_back(ChangedStretch::of(r.offset, r.bytes));
+                          return Status::Ok();
+                        }});
+    } else {
+      images.push_back({path, [this](Bytes& storage, std::span<const std::uint8_t>& contents) {
+                          storage = blobs_->contents();
+                          contents = storage;
+                          return Status::Ok();
+                        }});
+    }
+  }
   return Status::Ok();
+}
+
+std::filesystem::path WritableTable::blobPath() const {
+  const TableFamily& family = table_->family();
+  return family.blobFile ? *family.blobFile : family.directory / (family.name + ".mb");
 }
 
 Status WritableTable::buildImages(std::vector<FileImage>& images) {
@@ -469,9 +590,23 @@ Status WritableTable::buildImages(std::vector<FileImage>& images) {
   PX_RETURN_IF_ERROR(planImages(pending));
   for (PendingImage& image : pending) {
     Bytes storage;
-    std::span<const std::uint8_t> contents;
-    PX_RETURN_IF_ERROR(image.produce(storage, contents));
-    if (contents.data() != storage.data() || contents.size() != storage.size()) storage.assign(contents.begin(), contents.end());
+    if (image.produceChanges) {
+      // The whole file: as it is, with the changes written over it.
+      std::uint64_t newSize = 0;
+      std::vector<ChangedStretch> stretches;
+      PX_RETURN_IF_ERROR(image.produceChanges(newSize, stretches));
+      PX_RETURN_IF_ERROR(fs_->readFile(image.path, storage));
+      storage.resize(static_cast<std::size_t>(newSize), 0);
+      for (const ChangedStretch& s : stretches) {
+        const std::span<std::uint8_t> into(storage.data() + s.offset, static_cast<std::size_t>(s.length));
+        if (s.fill) s.fill(0, into);
+        else std::copy(s.bytes.begin(), s.bytes.end(), into.begin());
+      }
+    } else {
+      std::span<const std::uint8_t> contents;
+      PX_RETURN_IF_ERROR(image.produce(storage, contents));
+      if (contents.data() != storage.data() || contents.size() != storage.size()) storage.assign(contents.begin(), contents.end());
+    }
     images.push_back({std::move(image.path), std::move(storage)});
   }
   return Status::Ok();

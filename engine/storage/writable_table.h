@@ -5,13 +5,17 @@
 // .DB packed in fresh blocks, the .PX and every maintained .X/.Y rebuilt from
 // the records, the .MB with its new values, and the change counters moved on
 // as the original engine's staleness check expects (paradox-format.md
-// sections 7.2 and 11.2).
+// sections 7.2 and 11.2). Files that mostly stay as they are are given as
+// their changes only: the .MB's header, freed blocks and new end, and the
+// header and last blocks of a .DB whose changes all sort above its other
+// records.
 // Not thread-safe; one writer per table.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -110,9 +114,20 @@ class WritableTable {
     bool operator()(RecordId a, RecordId b) const;
   };
 
+  using OrderSet = std::set<RecordId, IdOrder>;
+  // Keeps the lowest key that a change since the last commit touched.
+  void noteChange(const std::uint8_t* record);
+  // How many leading blocks of the .DB a commit of `newBlocks` blocks of
+  // the records `ids` (in key order) leaves as they are.
+  std::size_t unchangedBlocks(std::size_t newBlocks, std::size_t perBlock, const std::vector<RecordId>& ids) const;
+  // Puts a record into the key order; false when its key is taken.
+  bool placeInOrder(RecordId id);
+  void takeFromOrder(RecordId id);
   Status storeBlob(Bytes& record, std::size_t field, const Bytes& stored);
   void releaseBlobs(const std::uint8_t* oldRecord, const std::uint8_t* newRecord);
   std::string secondaryName(const SecondaryIndex& index) const;
+  // The .MB of the table, or where a new one goes.
+  std::filesystem::path blobPath() const;
   std::uint8_t changeAmount() const;
 
   FileSystem* fs_ = nullptr;
@@ -120,7 +135,11 @@ class WritableTable {
   const Collation* collation_ = nullptr;
   KeyOrder keyOrder_;
   std::vector<Bytes> records_;        // by id; a removed record keeps its slot, empty
-  std::set<RecordId, IdOrder> order_{IdOrder{this}};
+  OrderSet order_{IdOrder{this}};
+  std::vector<OrderSet::iterator> places_;    // by id: where in order_; order_.end() when not in it
+  std::optional<OrderSet::iterator> lastPlaced_;
+  Bytes spare_;                       // an update's old record
+  std::optional<Bytes> lowestChange_;  // the record with the lowest key changed since the last commit
   std::unique_ptr<BlobFile> blobs_;
   std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
   std::filesystem::path directory_;

@@ -220,6 +220,20 @@ TEST(Makesample, SmallSampleIsCheckedReadableAndHoldsTheMergeCases) {
   EXPECT_EQ(kinds, (std::set<std::string>{"A", "S"}));
 }
 
+TEST(Makesample, SharesOfHiddenPatientsAndLostSeriesFollowTheOptions) {
+  TempDir dir;
+  ToolRun r = makesample(quoted(dir.path()) + " --patients 200 --hidden-patients 0.5 --lost-series 0.5 --seed 5");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  const Sample patients(dir.path(), "patient"), series(dir.path(), "session");
+  std::size_t hidden = 0, lost = 0;
+  for (std::size_t i = 0; i < patients.size(); ++i) hidden += patients.text(i, "Gender") == "x";
+  for (std::size_t i = 0; i < series.size(); ++i) lost += series.text(i, "Patient") == "0";
+  EXPECT_GT(hidden, patients.size() * 2 / 5);
+  EXPECT_LT(hidden, patients.size() * 3 / 5);
+  EXPECT_GT(lost, series.size() * 2 / 5);
+  EXPECT_LT(lost, series.size() * 3 / 5);
+}
+
 TEST(Makesample, CurvesAndRemarksLiveInRecordAndBlobFile) {
   TempDir dir;
   ToolRun r = makesample(quoted(dir.path()) + " --patients 40 --seed 11");
@@ -364,6 +378,8 @@ TEST(Makesample, BadArgumentsAreUsageErrors) {
                                          {target + " --measurements-per-series nan", "--measurements-per-series"},
                                          {target + " --first-key 0", "--first-key needs a number from 1"},
                                          {target + " --seed -1", "--seed"},
+                                         {target + " --hidden-patients 1.5", "--hidden-patients needs a number from 0 to 1"},
+                                         {target + " --lost-series -0.1", "--lost-series needs a number from 0 to 1"},
                                          {target + " --sort-order intl", "ascii or ANSIINTL"},
                                          {target + " --colour blue", "unknown option --colour"},
                                          {target + " " + target, "more than one directory"}}) {

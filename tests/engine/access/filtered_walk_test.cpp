@@ -66,7 +66,12 @@ class FilteredWalk : public ::testing::Test {
   std::size_t evaluations_ = 0;
 };
 
-TEST_F(FilteredWalk, RaisingEveryKeyVisitsEachShownRecordOnceAndPassesTheHiddenOnesOnce) {
+// Once as a plain walk, once going back to the bookmark before each change
+// and each step, as a view does that keeps its own place.
+class FilteredWalkRepositioned : public FilteredWalk, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FilteredWalkRepositioned, RaisingEveryKeyVisitsEachShownRecordOnceAndPassesTheHiddenOnesOnce) {
+  const bool backToBookmark = GetParam();
   std::map<std::int32_t, std::string> names;
   std::set<std::int32_t> shown;
   for (std::int32_t k = 1; k <= 400; ++k) {
@@ -81,8 +86,17 @@ TEST_F(FilteredWalk, RaisingEveryKeyVisitsEachShownRecordOnceAndPassesTheHiddenO
   while (walker_->prior(r).ok()) {
     const std::int32_t key = keyOf(r.data());
     EXPECT_TRUE(visited.insert(key).second) << key << " visited twice";
+    Cursor::Bookmark mark;
+    ASSERT_TRUE(walker_->bookmark(mark).ok());
+    if (backToBookmark) {
+      ASSERT_TRUE(walker_->gotoBookmark(mark).ok());
+    }
+    ASSERT_TRUE(walker_->currentLocked(r).ok());
     ASSERT_TRUE(other_->table().setValue(r, kKeyField, std::to_string(key + 100000)).ok());
     ASSERT_TRUE(walker_->modify(r).ok());
+    if (backToBookmark) {
+      ASSERT_TRUE(walker_->gotoBookmark(mark).ok());
+    }
   }
   EXPECT_EQ(visited, shown);
   // Each record is judged about once; passing the 57 hidden ones at every
@@ -99,6 +113,8 @@ TEST_F(FilteredWalk, RaisingEveryKeyVisitsEachShownRecordOnceAndPassesTheHiddenO
   EXPECT_EQ(hiddenAfter.size(), names.size() - shown.size());
   EXPECT_LT(*hiddenAfter.rbegin(), 401);
 }
+
+INSTANTIATE_TEST_SUITE_P(WalkAndBookmarks, FilteredWalkRepositioned, ::testing::Bool());
 
 // Shown 10 20 30 40 90 100, hidden 50 60 70 80: the walk raises 100, 90 and
 // 40, passing the hidden four once on its way to 40.
@@ -198,6 +214,11 @@ TEST_F(FilteredWalk, EveryStepMatchesAPlainSearchWhateverChangesInBetween) {
     }
     return std::nullopt;
   };
+  auto expectedNext = [&]() -> std::optional<Cursor::RecordId> {
+    for (auto it = std::next(ids.find(current)); it != ids.end(); ++it)
+      if (nameOf(table.record(*it)) != kHidden) return *it;
+    return std::nullopt;
+  };
   // Mostly a record just below the walker, among those it has just passed
   // over or is about to pass; never the walker's own.
   auto someOtherRecord = [&]() -> std::optional<Cursor::RecordId> {
@@ -246,6 +267,31 @@ TEST_F(FilteredWalk, EveryStepMatchesAPlainSearchWhateverChangesInBetween) {
     else if (own == 7) modified = walker_->modify(change(r, kKeyField, std::to_string(rng() % 5000)));
     else if (own == 8) modified = walker_->modify(change(r, kNameField, kHidden));
     ASSERT_TRUE(modified.ok() || modified.code() == rc::kKeyViolation) << modified.message();
+
+    // The walker moved: back to its bookmark (as a view does before each
+    // step), onto another record, or one step on.
+    const unsigned move = rng() % 20;
+    if (move < 8) {
+      ASSERT_TRUE(walker_->gotoBookmark(mark).ok());
+    } else if (move == 8) {
+      const auto id = someOtherRecord();
+      if (id) {
+        ASSERT_TRUE(walker_->gotoBookmark(Cursor::Bookmark{*id}).ok());
+        current = *id;
+      }
+    } else if (move == 9) {
+      const auto next = expectedNext();
+      const Status s = walker_->next(r);
+      ASSERT_EQ(s.ok(), next.has_value()) << "round " << round << ": " << s.message();
+      if (!s.ok()) {
+        walker_->moveToEnd();
+        atEnd = true;
+        continue;
+      }
+      ASSERT_TRUE(walker_->bookmark(mark).ok());
+      ASSERT_EQ(mark.id, *next) << "round " << round;
+      current = mark.id;
+    }
 
     // Now and then a change through the other cursor before the next step.
     const unsigned action = rng() % 10;

@@ -128,6 +128,84 @@ TEST(CommitPatch, EveryCutRecoversToBeforeOrAfter) {
   }
 }
 
+// An image that gives only its changes: a blob file grown at its end and
+// changed in its header and one block, beside a whole file. Grown a little,
+// it becomes a patch; grown by more than it held, a whole copy. Either is
+// written in pieces, some of them made only as they are written, and every
+// cut ends before or after.
+TEST(CommitPatch, ChangesGivenByTheImageCommitAllOrNothingAtEveryCut) {
+  for (const std::size_t growth : {100 * 1000, 600 * 1000}) {
+    SCOPED_TRACE("grown by " + std::to_string(growth));
+    MemoryFileSystem memory;
+    const Snapshot before = {{"t.mb", randomBytes(400 * 1000, 1)}, {"t.px", randomBytes(3000, 3)}};
+    Bytes header(before.at("t.mb").begin(), before.at("t.mb").begin() + 4096);
+    header[3] ^= 0x01;
+    const Bytes freed = randomBytes(4096, 6);
+    const Bytes added = randomBytes(growth, 5);
+    Snapshot after = before;
+    Bytes& grown = after["t.mb"];
+    std::copy(header.begin(), header.end(), grown.begin());
+    std::copy(freed.begin(), freed.end(), grown.begin() + 8192);
+    grown.insert(grown.end(), added.begin(), added.end());
+    after["t.px"] = randomBytes(3000, 7);
+    std::size_t produced = 0;
+    const std::uint64_t end = before.at("t.mb").size();
+    const std::vector<PendingImage> images = {
+        {"db/t.mb", nullptr,
+         [&](std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
+           ++produced;
+           newSize = grown.size();
+           ChangedStretch made{end, added.size(), {}, [&](std::uint64_t from, std::span<std::uint8_t> out) {
+                                 std::copy_n(added.begin() + static_cast<std::ptrdiff_t>(from), out.size(), out.begin());
+                               }};
+           stretches = {ChangedStretch::of(0, header), ChangedStretch::of(8192, freed), made};
+           return Status::Ok();
+         }},
+        {"db/t.px", [&](Bytes&, std::span<const std::uint8_t>& contents) {
+           contents = after.at("t.px");
+           return Status::Ok();
+         }}};
+
+    restore(memory, "db", before);
+    FaultInjectingFileSystem faulty(memory);
+    ASSERT_TRUE(CommitJournal::commit(faulty, "db", images).ok());
+    ASSERT_EQ(snapshot(memory, "db"), after);
+    EXPECT_EQ(produced, 1u);
+    std::size_t temporaryWrites = 0;
+    for (const std::string& op : faulty.history()) temporaryWrites += op.find("t.mb.pxnew") != std::string::npos;
+    EXPECT_GE(temporaryWrites, 2u) << "the temporary is written in pieces";
+    const std::uint64_t total = faulty.operations();
+
+    for (std::uint64_t n = 1; n <= total; ++n) {
+      for (Fault fault : kFaults) {
+        SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault)) + " at operation " + std::to_string(n));
+        restore(memory, "db", before);
+        faulty.reset();
+        faulty.failAt(n, fault);
+        bool committed = false;
+        const Status status = CommitJournal::commit(faulty, "db", images, committed);
+        SCOPED_TRACE(faulty.history().at(n - 1) + ": " + status.message());
+        ASSERT_TRUE(CommitJournal::recover(memory, "db").ok());
+        const Snapshot got = snapshot(memory, "db");
+        ASSERT_TRUE(got == before || got == after);
+        EXPECT_EQ(committed, got == after);
+        if (status.ok()) {
+          EXPECT_EQ(got, after);
+        }
+      }
+    }
+  }
+
+  // Nothing to change: the file takes no part.
+  MemoryFileSystem memory;
+  memory.addFile("db/t.mb", randomBytes(5000, 1));
+  FaultInjectingFileSystem faulty(memory);
+  const std::vector<PendingImage> unchanged = {
+      {"db/t.mb", nullptr, [](std::uint64_t&, std::vector<ChangedStretch>&) { return Status::Ok(); }}};
+  ASSERT_TRUE(CommitJournal::commit(faulty, "db", unchanged).ok());
+  EXPECT_EQ(faulty.operations(), 0u);
+}
+
 TEST(CommitPatch, EveryCutOfARecoveryConverges) {
   MemoryFileSystem memory;
   const Scenario s = makeScenario();

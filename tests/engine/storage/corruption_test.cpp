@@ -58,8 +58,8 @@ Family loadFamily(const std::string& set, const std::string& table, const std::v
   return family;
 }
 
-Status openFamily(const Family& family, std::unique_ptr<Table>& table) {
-  MemoryFileSystem fs;
+// `fs` holds the files; it must outlive the table, which reads its blob file from it.
+Status openFamily(const Family& family, MemoryFileSystem& fs, std::unique_ptr<Table>& table) {
   for (const auto& [name, bytes] : family.files) fs.addFile(std::filesystem::path(kDirectory) / name, bytes);
   return Table::open(fs, kDirectory, family.table, table);
 }
@@ -93,8 +93,9 @@ struct Outcome {
 
 Outcome openAndRead(const Family& family) {
   Outcome outcome;
+  MemoryFileSystem fs;
   std::unique_ptr<Table> table;
-  outcome.open = openFamily(family, table);
+  outcome.open = openFamily(family, fs, table);
   if (!outcome.open.ok()) return outcome;
   for (std::size_t record : sampledRecords(*table)) {
     for (std::size_t field = 0; field < table->fields().size(); ++field) {
@@ -233,9 +234,10 @@ std::vector<std::size_t> spreadBlocks(std::size_t count, std::size_t wanted) {
 // The block runs of a data file of the family (.DB or a secondary .X/.XG), as
 // the undamaged table holds them; empty for index trees.
 std::map<std::size_t, BlockRun> chainOf(const Family& family, const std::string& file) {
+  MemoryFileSystem fs;
   std::unique_ptr<Table> table;
   std::map<std::size_t, BlockRun> runs;
-  if (!openFamily(family, table).ok()) return runs;
+  if (!openFamily(family, fs, table).ok()) return runs;
   const std::vector<BlockRun>* blocks = nullptr;
   if (table->data().name() == file) blocks = &table->data().blocks();
   for (const auto& index : table->secondaryIndexes())
@@ -411,8 +413,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 Status openWith(Family family, const std::string& file, const Bytes& bytes) {
   family.file(file) = bytes;
+  MemoryFileSystem fs;
   std::unique_ptr<Table> table;
-  return openFamily(family, table);
+  return openFamily(family, fs, table);
 }
 
 TEST(CorruptHeader, FileShorterThanTheFixedHeaderIsHeaderCorrupt) {
@@ -599,8 +602,9 @@ class CorruptBlob : public testing::Test {
   };
 
   static Stored storedValue(const Family& family, std::size_t field) {
+    MemoryFileSystem fs;
     std::unique_ptr<Table> table;
-    const Status s = openFamily(family, table);
+    const Status s = openFamily(family, fs, table);
     if (!s.ok()) throw std::runtime_error(s.message());
     const FieldDescriptor& f = table->fields()[field];
     const std::size_t leader = static_cast<std::size_t>(f.size - kBlobDescriptorSize);
@@ -615,8 +619,9 @@ class CorruptBlob : public testing::Test {
   static Status readAfter(Family family, const std::string& dbName, const Bytes& db, std::size_t record,
                           std::size_t field) {
     family.file(dbName) = db;
+    MemoryFileSystem fs;
     std::unique_ptr<Table> table;
-    PX_RETURN_IF_ERROR(openFamily(family, table));
+    PX_RETURN_IF_ERROR(openFamily(family, fs, table));
     Value value;
     return table->readValue(record, field, value);
   }
@@ -667,8 +672,9 @@ TEST_F(CorruptBlob, LengthThatTheLeaderHoldsIsReadFromTheRecord) {
   putLe32(db.data() + stored.descriptorOffset + blob::kDescLength, static_cast<std::uint32_t>(stored.leader));
   Family changed = family;
   changed.file("memo.db") = db;
+  MemoryFileSystem fs;
   std::unique_ptr<Table> table;
-  ASSERT_TRUE(openFamily(changed, table).ok());
+  ASSERT_TRUE(openFamily(changed, fs, table).ok());
   Bytes bytes;
   ASSERT_TRUE(table->readBlobBytes(table->record(stored.record), kMemoField, bytes).ok());
   const std::uint8_t* leader = table->record(stored.record) + table->fields()[kMemoField].offset;

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <map>
 
+#include "engine/format/block_format.h"
 #include "engine/format/byte_order.h"
 #include "engine/format/header_format.h"
+#include "engine/storage/commit_journal.h"
 #include "engine/storage/index_builder.h"
 #include "engine/storage/secondary_builder.h"
 #include "tests/support/test_support.h"
@@ -234,6 +236,100 @@ TEST(WritableTable, ASecondCommitAfterInsertsKeepsTheBlobValuesOfTheFirst) {
   ASSERT_EQ(m->recordCount(), 3u);
   EXPECT_EQ(text(*m, 0, 1), third);
   EXPECT_EQ(text(*m, 2, 1), second);
+}
+
+// Counts the bytes read from each file.
+class ReadCounter : public FileSystem {
+ public:
+  std::map<std::string, std::uint64_t> read;
+  Status readFile(const std::filesystem::path& p, Bytes& out) override { return count(p, base_.readFile(p, out), out); }
+  Status readRange(const std::filesystem::path& p, std::uint64_t offset, std::size_t size, Bytes& out) override {
+    return count(p, base_.readRange(p, offset, size, out), out);
+  }
+  Status fileSize(const std::filesystem::path& p, std::uint64_t& size) override { return base_.fileSize(p, size); }
+  Status listDirectory(const std::filesystem::path& d, std::vector<std::string>& names) override {
+    return base_.listDirectory(d, names);
+  }
+  bool isDirectory(const std::filesystem::path& p) override { return base_.isDirectory(p); }
+  bool exists(const std::filesystem::path& p) override { return base_.exists(p); }
+  bool isReadOnly(const std::filesystem::path& p) override { return base_.isReadOnly(p); }
+  Status writeFile(const std::filesystem::path& p, std::span<const std::uint8_t> data, bool sync) override {
+    return base_.writeFile(p, data, sync);
+  }
+  Status writeRange(const std::filesystem::path& p, std::uint64_t offset, std::span<const std::uint8_t> data,
+                    bool sync) override {
+    return base_.writeRange(p, offset, data, sync);
+  }
+  Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return base_.rename(from, to);
+  }
+  Status remove(const std::filesystem::path& p) override { return base_.remove(p); }
+  Status syncDirectory(const std::filesystem::path& d) override { return base_.syncDirectory(d); }
+
+ private:
+  Status count(const std::filesystem::path& p, Status s, const Bytes& out) {
+    read[p.filename().string()] += out.size();
+    return s;
+  }
+  FileSystem& base_ = localFileSystem();
+};
+
+Status commitTable(FileSystem& fs, WritableTable& t, const std::filesystem::path& dir) {
+  std::vector<PendingImage> images;
+  PX_RETURN_IF_ERROR(t.planImages(images));
+  PX_RETURN_IF_ERROR(CommitJournal::commit(fs, dir, images));
+  t.markCommitted();
+  return Status::Ok();
+}
+
+// Records added above every key leave the leading blocks of the .DB as they
+// are: the commit writes the header and the blocks from the last one on,
+// without reading the file, and the files come out as a whole rewrite makes
+// them. The rewrite is forced by a change at the lowest key instead.
+TEST(WritableTable, ChangesAboveEveryKeyWriteTheEndOfTheDataFileAsAWholeRewriteWould) {
+  test::TempDir base;
+  base.copySet("set06");
+  auto recordOf = [](WritableTable& t, std::int32_t key) {
+    Bytes r = t.blankRecord();
+    EXPECT_TRUE(t.setValue(r, 0, std::to_string(key)).ok());
+    EXPECT_TRUE(t.setValue(r, 2, "name " + std::to_string(key)).ok());
+    return r;
+  };
+  std::int32_t count = 0;
+  {
+    auto t = openWritable(base.path(), "autenticacao");
+    for (auto id : t->orderedIds()) ASSERT_TRUE(t->remove(id).ok());
+    // Full blocks only: the last one changes all the same (its link).
+    count = static_cast<std::int32_t>(block::capacity(t->header().blockSize, t->header().recordSize) * 40);
+    for (std::int32_t k = 10000; k < 10000 + count; ++k) ASSERT_TRUE(t->insert(recordOf(*t, k)).ok());
+    ASSERT_TRUE(commitTable(localFileSystem(), *t, base.path()).ok());
+  }
+  std::map<std::string, std::map<std::string, Bytes>> results;
+  std::map<std::string, std::uint64_t> dataRead;
+  for (const std::string variant : {"top", "bottom"}) {
+    const std::filesystem::path dir = base.path() / variant;
+    std::filesystem::create_directory(dir);
+    for (const auto& e : std::filesystem::directory_iterator(base.path()))
+      if (e.is_regular_file()) std::filesystem::copy_file(e.path(), dir / e.path().filename());
+    ReadCounter counter;
+    std::unique_ptr<WritableTable> t;
+    ASSERT_TRUE(WritableTable::open(counter, dir, "autenticacao", t).ok());
+    ASSERT_GE(t->table().data().blocks().size(), 3u);
+    for (std::int32_t k = 90000; k < 90030; ++k) ASSERT_TRUE(t->insert(recordOf(*t, k)).ok());
+    const auto ids = t->orderedIds();
+    const auto touched = variant == "top" ? ids[static_cast<std::size_t>(count)] : ids.front();
+    ASSERT_TRUE(t->update(touched, Bytes(t->record(touched), t->record(touched) + t->header().recordSize)).ok());
+    counter.read.clear();
+    ASSERT_TRUE(commitTable(counter, *t, dir).ok());
+    dataRead[variant] = counter.read["autenticacao.db"];
+    for (const auto& e : std::filesystem::directory_iterator(dir)) results[variant][e.path().filename().string()] = test::readBytes(e.path());
+  }
+  EXPECT_EQ(results["top"], results["bottom"]);
+  EXPECT_EQ(dataRead["top"], 0u);
+  EXPECT_GT(dataRead["bottom"], 0u);
+  auto r = reopen(base.path() / "top", "autenticacao");
+  ASSERT_EQ(r->recordCount(), static_cast<std::size_t>(count) + 30);
+  EXPECT_EQ(text(*r, r->recordCount() - 1, 0), "90029");
 }
 
 TEST(WritableTable, UnkeyedTableKeepsInsertionOrder) {
