@@ -268,6 +268,48 @@ Status markerOf(FileSystem& fs, const fs::path& dir, std::uint64_t token, bool& 
   return Status::Ok();
 }
 
+// Copies are made and checked a piece at a time, so that a large table does
+// not have to fit in memory beside the commit's own images.
+constexpr std::size_t kPieceSize = std::size_t{4} << 20;
+
+// Size and CommitJournal::checksum of a file's contents, read in pieces.
+Status sumInPieces(FileSystem& fs, const fs::path& file, std::uint64_t& size, std::uint64_t& checksum) {
+  PX_RETURN_IF_ERROR(fs.fileSize(file, size));
+  CommitJournal::Checksum sum(size);
+  Bytes piece;
+  for (std::uint64_t offset = 0; offset < size; offset += piece.size()) {
+    PX_RETURN_IF_ERROR(fs.readRange(file, offset, kPieceSize, piece));
+    if (piece.empty()) return Status(rc::kReadFailed, file.string() + ": ends before its " + std::to_string(size) + " bytes");
+    sum.add(piece);
+  }
+  checksum = sum.value();
+  return Status::Ok();
+}
+
+// Writes `to` as a synced copy of `from`, and gives the copy's size and checksum.
+Status copyInPieces(FileSystem& fs, const fs::path& from, const fs::path& to, std::uint64_t& size,
+                    std::uint64_t& checksum) {
+  PX_RETURN_IF_ERROR(fs.fileSize(from, size));
+  CommitJournal::Checksum sum(size);
+  Bytes piece;
+  std::uint64_t offset = 0;
+  do {
+    PX_RETURN_IF_ERROR(fs.readRange(from, offset, kPieceSize, piece));
+    if (piece.empty() && offset < size)
+      return Status(rc::kReadFailed, from.string() + ": ends before its " + std::to_string(size) + " bytes");
+    sum.add(piece);
+    const bool last = offset + piece.size() >= size;
+    if (offset == 0) {
+      PX_RETURN_IF_ERROR(fs.writeFile(to, piece, last));
+    } else {
+      PX_RETURN_IF_ERROR(fs.writeRange(to, offset, piece, last));
+    }
+    offset += piece.size();
+  } while (offset < size);
+  checksum = sum.value();
+  return Status::Ok();
+}
+
 // The link is over: the journal goes first, so that no recovery meets it
 // without its copies, then the copies, then the second side's marker.
 Status finishLink(FileSystem& fs, const fs::path& dir, const fs::path& partner) {
@@ -288,9 +330,9 @@ Status restoreCopies(FileSystem& fs, const fs::path& dir, const LinkJournal& jou
     const fs::path* source = nullptr;
     for (const fs::path* candidate : {&copy, &target}) {
       if (!fs.exists(*candidate)) continue;
-      Bytes bytes;
-      PX_RETURN_IF_ERROR(fs.readFile(*candidate, bytes));
-      if (bytes.size() == entry.size && CommitJournal::checksum(bytes) == entry.checksum) {
+      std::uint64_t size = 0, checksum = 0;
+      PX_RETURN_IF_ERROR(sumInPieces(fs, *candidate, size, checksum));
+      if (size == entry.size && checksum == entry.checksum) {
         source = candidate;
         break;
       }
@@ -327,12 +369,8 @@ Status writeCopies(FileSystem& fs, const fs::path& dir, const std::vector<Pendin
     entry.target = image.path.filename().string();
     const fs::path target = dir / entry.target;
     if (fs.exists(target)) {
-      Bytes bytes;
-      PX_RETURN_IF_ERROR(fs.readFile(target, bytes));
       entry.copy = entry.target + LinkedCommit::kCopySuffix;
-      entry.size = bytes.size();
-      entry.checksum = CommitJournal::checksum(bytes);
-      PX_RETURN_IF_ERROR(fs.writeFile(dir / entry.copy, bytes, true));
+      PX_RETURN_IF_ERROR(copyInPieces(fs, target, dir / entry.copy, entry.size, entry.checksum));
     } else {
       entry.existed = false;
     }

@@ -26,7 +26,7 @@ class LinkedCommitTest : public ::testing::Test {
   fs::path first() const { return dir_.path() / "alt"; }
   fs::path second() const { return dir_.path() / "aktiv"; }
 
-  // Both directories with a keyed table of `rows` keys.
+  // Both directories with a keyed table of `rows` keys from 1000 on.
   void Create(int rows) {
     for (const fs::path& dir : {first(), second()}) {
       fs::remove_all(dir);
@@ -37,7 +37,7 @@ class LinkedCommitTest : public ::testing::Test {
       ASSERT_TRUE(createTable(localFileSystem(), dir, "patient", spec).ok());
       std::unique_ptr<Database> db;
       ASSERT_TRUE(Database::open(localFileSystem(), dir, db).ok());
-      ASSERT_NO_FATAL_FAILURE(Insert(*db, 1, rows));
+      ASSERT_NO_FATAL_FAILURE(Insert(*db, 1000, 999 + rows));  // clear of the keys Commit adds
       ASSERT_TRUE(db->close().ok());
     }
   }
@@ -95,11 +95,14 @@ class LinkedCommitTest : public ::testing::Test {
     return LinkedCommit::commit(*one, *two, committed);
   }
 
+  void CrashAtWrites(int rows, std::uint64_t stride);
+
   test::TempDir dir_;
 };
 
-TEST_F(LinkedCommitTest, CrashAtEveryWriteLeavesBothBeforeOrBothAfter) {
-  ASSERT_NO_FATAL_FAILURE(Create(6));
+// Cuts the commit of two `rows`-key databases at every `stride`-th write.
+void LinkedCommitTest::CrashAtWrites(int rows, std::uint64_t stride) {
+  ASSERT_NO_FATAL_FAILURE(Create(rows));
   const Keys firstBefore = KeysIn(first()), secondBefore = KeysIn(second());
   FaultInjectingFileSystem counting(localFileSystem());
   bool committed = false;
@@ -112,9 +115,9 @@ TEST_F(LinkedCommitTest, CrashAtEveryWriteLeavesBothBeforeOrBothAfter) {
   EXPECT_TRUE(LinkFilesIn(second()).empty());
 
   int before = 0, after = 0;
-  for (std::uint64_t n = 1; n <= writes; ++n) {
+  for (std::uint64_t n = 1; n <= writes; n += stride) {
     SCOPED_TRACE("crash at write " + std::to_string(n) + " of " + std::to_string(writes));
-    ASSERT_NO_FATAL_FAILURE(Create(6));
+    ASSERT_NO_FATAL_FAILURE(Create(rows));
     FaultInjectingFileSystem faults(localFileSystem());
     faults.failAt(n, Fault::Die);
     EXPECT_FALSE(Commit(faults, first(), second(), committed).ok());
@@ -148,6 +151,11 @@ TEST_F(LinkedCommitTest, CrashAtEveryWriteLeavesBothBeforeOrBothAfter) {
   EXPECT_GT(before, 0);
   EXPECT_GT(after, 0);
 }
+
+TEST_F(LinkedCommitTest, CrashAtEveryWriteLeavesBothBeforeOrBothAfter) { CrashAtWrites(6, 1); }
+
+// A table larger than the pieces in which its copy is made and checked.
+TEST_F(LinkedCommitTest, CopiesOfLargeTablesAreMadeAndPutBackWhole) { CrashAtWrites(90000, 3); }
 
 }  // namespace
 }  // namespace px
