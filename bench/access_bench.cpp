@@ -24,9 +24,9 @@ using bench::seconds;
 
 namespace {
 
-px::TableSpec patientSpec() {
+px::TableDefinition patientDefinition() {
   using px::FieldType;
-  px::TableSpec s;
+  px::TableDefinition s;
   s.fields = {{"ID", FieldType::Alpha, 20},      {"Name", FieldType::Alpha, 60},    {"SocSecNum", FieldType::Alpha, 32},
               {"Adresse1", FieldType::Alpha, 50}, {"Adresse2", FieldType::Alpha, 50}, {"DOB", FieldType::Alpha, 20},
               {"Gender", FieldType::Alpha, 12},   {"Insurance", FieldType::Alpha, 40}, {"LastVisit", FieldType::Date, 4},
@@ -38,7 +38,7 @@ px::TableSpec patientSpec() {
 }
 
 void fill(const fs::path& dir, long first, long count) {
-  check(px::createTable(px::localFileSystem(), dir, "patient", patientSpec()), "create");
+  check(px::createTable(px::localFileSystem(), dir, "patient", patientDefinition()), "create");
   std::unique_ptr<px::Database> db;
   check(px::Database::open(px::localFileSystem(), dir, db), "open");
   px::WritableTable* t = nullptr;

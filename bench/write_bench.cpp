@@ -25,9 +25,9 @@ using bench::seconds;
 
 namespace {
 
-px::TableSpec definition() {
+px::TableDefinition definition() {
   using px::FieldType;
-  px::TableSpec s;
+  px::TableDefinition s;
   s.fields = {{"ID", FieldType::Alpha, 20},     {"Name", FieldType::Alpha, 60},   {"Remark1", FieldType::Alpha, 255},
               {"Remark2", FieldType::Alpha, 255}, {"Remark3", FieldType::Alpha, 255}, {"Place", FieldType::Alpha, 120},
               {"Flow1", FieldType::Number, 8},   {"Flow2", FieldType::Number, 8},   {"Flow3", FieldType::Number, 8},

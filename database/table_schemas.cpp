@@ -151,7 +151,7 @@ TableSchema makeSession() {
 }
 
 // The curves' field objects declare 1602 bytes; the table keeps at most
-// kMaxInRecordBlobSize of them in the record (see ToTableSpec).
+// kMaxInRecordBlobSize of them in the record (see ToTableDefinition).
 constexpr int kCurveFieldSize = 1602;
 
 TableSchema makeData() {
@@ -258,9 +258,9 @@ int sizeByteOf(const FieldSchema& f) {
 
 // Keyed tables get room for three records a block: the original engine
 // refuses keyed tables whose blocks hold fewer (its key splits need them).
-int blockSizeFor(const px::TableSpec& spec) {
-  const std::size_t recordSize = static_cast<std::size_t>(px::recordSizeOf(spec));
-  const std::size_t least = spec.keyFields > 0 ? 3 : 1;
+int blockSizeFor(const px::TableDefinition& definition) {
+  const std::size_t recordSize = static_cast<std::size_t>(px::recordSizeOf(definition));
+  const std::size_t least = definition.keyFields > 0 ? 3 : 1;
   for (int kib : {2, 4, 8, 16, 32})
     if (px::block::capacity(static_cast<std::size_t>(kib) * 1024, recordSize) >= least) return kib;
   throw std::invalid_argument("a record of " + std::to_string(recordSize) + " bytes is too large for any block");
@@ -359,13 +359,13 @@ px::FieldType ParadoxTypeOf(TFieldType type) {
   }
 }
 
-px::TableSpec ToTableSpec(const TableSchema& schema, const StorageOptions& options) {
+px::TableDefinition ToTableDefinition(const TableSchema& schema, const StorageOptions& options) {
   const std::string table(schema.tableName);
-  px::TableSpec spec;
-  spec.codePage = options.codePage;
-  spec.sortOrder = std::string(options.sortOrder);
+  px::TableDefinition definition;
+  definition.codePage = options.codePage;
+  definition.sortOrder = std::string(options.sortOrder);
   for (const FieldSchema& f : schema.fields)
-    spec.fields.push_back({std::string(f.name), ParadoxTypeOf(f.type), sizeByteOf(f)});
+    definition.fields.push_back({std::string(f.name), ParadoxTypeOf(f.type), sizeByteOf(f)});
 
   for (const IndexSchema& x : schema.indexes) {
     if (x.primary) {
@@ -374,10 +374,10 @@ px::TableSpec ToTableSpec(const TableSchema& schema, const StorageOptions& optio
         if (i >= schema.fields.size() || schema.fields[i].name != x.fields[i])
           throw std::invalid_argument(table + ": the primary key " + std::string(x.name) +
                                       " does not consist of the leading fields");
-      spec.keyFields = static_cast<int>(x.fields.size());
+      definition.keyFields = static_cast<int>(x.fields.size());
       continue;
     }
-    px::SecondaryIndexSpec s;
+    px::SecondaryIndexDefinition s;
     s.name = std::string(x.name);
     for (std::string_view n : x.fields) {
       const int position = schema.fieldIndex(n);
@@ -388,10 +388,10 @@ px::TableSpec ToTableSpec(const TableSchema& schema, const StorageOptions& optio
     s.caseInsensitive = x.caseInsensitive;
     s.descending = x.descending;
     s.unique = x.unique;
-    spec.indexes.push_back(std::move(s));
+    definition.indexes.push_back(std::move(s));
   }
 
-  spec.blockSizeKiB = options.blockSizeKiB > 0 ? options.blockSizeKiB : blockSizeFor(spec);
-  if (px::Status s = px::validate(spec); !s.ok()) throw std::invalid_argument(table + ": " + s.message());
-  return spec;
+  definition.blockSizeKiB = options.blockSizeKiB > 0 ? options.blockSizeKiB : blockSizeFor(definition);
+  if (px::Status s = px::validate(definition); !s.ok()) throw std::invalid_argument(table + ": " + s.message());
+  return definition;
 }

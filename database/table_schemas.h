@@ -1,7 +1,7 @@
 // The seven tables of the measurement database as plain data: each field with
 // its framework type, size, required flag and display attributes, and each
 // index. The database modules declare their views and field objects from
-// these descriptions; ToTableSpec turns one into an engine table definition.
+// these descriptions; ToTableDefinition turns one into an engine table definition.
 // The descriptions are immutable statics, safe to read from any thread.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/format/field_type.h"
-#include "engine/format/table_spec.h"
+#include "engine/format/table_definition.h"
 #include "tableaccess/field_types.h"
 
 struct FieldSchema {
@@ -89,4 +89,4 @@ struct StorageOptions {
 // std::invalid_argument when the schema cannot be stored (a primary key that
 // does not lead the record, an index on an unknown field, a record too large
 // for any block).
-px::TableSpec ToTableSpec(const TableSchema& schema, const StorageOptions& options = {});
+px::TableDefinition ToTableDefinition(const TableSchema& schema, const StorageOptions& options = {});

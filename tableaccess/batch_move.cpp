@@ -73,10 +73,10 @@ std::vector<int> TBatchMove::FieldMap() const {
 void TBatchMove::CreateDestinationTable() {
   // The new table takes the source's fields (or the mapped ones), no key and no index.
   const px::WritableTable& from = source_->Handle()->table();
-  px::TableSpec spec;
-  spec.codePage = from.table().codePageNumber();
-  auto addField = [&spec, &from](const px::FieldDescriptor& field, const std::string& name) {
-    spec.fields.push_back(px::FieldSpec{name, field.type, field.sizeByte});
+  px::TableDefinition definition;
+  definition.codePage = from.table().codePageNumber();
+  auto addField = [&definition, &from](const px::FieldDescriptor& field, const std::string& name) {
+    definition.fields.push_back(px::FieldDefinition{name, field.type, field.sizeByte});
     (void)from;
   };
   if (mappings_.empty()) {
@@ -91,7 +91,7 @@ void TBatchMove::CreateDestinationTable() {
   TDatabase* database = Session().OpenDatabase(destination_->DatabaseName(), destination_->Owner());
   px::Database& handle = *database->Handle();
   const std::string stem = std::filesystem::path(destination_->TableName()).stem().string();
-  const px::Status status = px::createTable(handle.fileSystem(), handle.directory(), stem, spec);
+  const px::Status status = px::createTable(handle.fileSystem(), handle.directory(), stem, definition);
   Session().CloseDatabase(database);
   binding::Check(status);
 }

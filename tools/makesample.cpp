@@ -472,10 +472,10 @@ Written writeDatabase(const Options& o, const Plan& plan, std::vector<fs::path>&
   // Fixed stamps: the same options give the same bytes.
   const px::CreationStamps stamps = px::CreationStamps::at(sample::kStampSeconds);
   for (const TableSchema* schema : AllSchemas()) {
-    const px::TableSpec spec = ToTableSpec(*schema, storage);
+    const px::TableDefinition definition = ToTableDefinition(*schema, storage);
     const std::string name(schema->baseName());
-    check(px::createTable(px::localFileSystem(), o.dir, name, spec, stamps), std::string(schema->tableName));
-    for (const std::string& file : px::familyFileNames(name, spec)) created.push_back(o.dir / file);
+    check(px::createTable(px::localFileSystem(), o.dir, name, definition, stamps), std::string(schema->tableName));
+    for (const std::string& file : px::familyFileNames(name, definition)) created.push_back(o.dir / file);
   }
 
   std::unique_ptr<px::Database> db;

@@ -77,9 +77,9 @@ struct TreeHeader {
 
 class Context {
  public:
-  Status init(const TableSpec& definition, const std::string& tableName) {
+  Status init(const TableDefinition& definition, const std::string& tableName) {
     PX_RETURN_IF_ERROR(validate(definition));
-    spec_ = &definition;
+    definition_ = &definition;
     codePage_ = CodePage::find(definition.codePage);
     sortOrder_ = findSortOrder(definition.sortOrder);
     if (tableName.empty()) return Status(rc::kInvalidParameter, "no table name given");
@@ -87,10 +87,10 @@ class Context {
     return Status::Ok();
   }
 
-  const TableSpec& definition() const { return *spec_; }
+  const TableDefinition& definition() const { return *definition_; }
   const h::SortOrderCode& sortOrder() const { return *sortOrder_; }
   std::uint16_t storedCodePage() const {
-    return spec_->codePage == CodePage::kRoman8 ? 0 : static_cast<std::uint16_t>(spec_->codePage);
+    return definition_->codePage == CodePage::kRoman8 ? 0 : static_cast<std::uint16_t>(definition_->codePage);
   }
 
   Status stored(const std::string& utf8, std::string& out) const { return codePage_->fromUtf8(utf8, out); }
@@ -100,9 +100,9 @@ class Context {
     const std::string name = tableName_ + "." + extension;
     Status s = stored(name, out);
     if (!s.ok()) return Status(rc::kInvalidParameter, "table name " + name + ": " + s.message());
-    if (out.size() >= tableNameSize(spec_->fileVersion) || out.find('\0') != std::string::npos)
+    if (out.size() >= tableNameSize(definition_->fileVersion) || out.find('\0') != std::string::npos)
       return Status(rc::kInvalidParameter, "table name " + name + " is too long for a version " +
-                                               std::to_string(spec_->fileVersion) + " header");
+                                               std::to_string(definition_->fileVersion) + " header");
     return Status::Ok();
   }
 
@@ -111,7 +111,7 @@ class Context {
   }
 
  private:
-  const TableSpec* spec_ = nullptr;
+  const TableDefinition* definition_ = nullptr;
   const CodePage* codePage_ = nullptr;
   const h::SortOrderCode* sortOrder_ = nullptr;
   std::string tableName_;
@@ -244,7 +244,7 @@ CreationStamps CreationStamps::at(std::uint32_t secondsSince1970) {
   return s;
 }
 
-Status buildDataHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
+Status buildDataHeader(const TableDefinition& definition, const std::string& tableName, const CreationStamps& stamps,
                        Bytes& out) {
   Context c;
   PX_RETURN_IF_ERROR(c.init(definition, tableName));
@@ -269,7 +269,7 @@ Status buildDataHeader(const TableSpec& definition, const std::string& tableName
   return Status::Ok();
 }
 
-Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
+Status buildPrimaryIndexHeader(const TableDefinition& definition, const std::string& tableName, const CreationStamps& stamps,
                                Bytes& out) {
   Context c;
   PX_RETURN_IF_ERROR(c.init(definition, tableName));
@@ -279,7 +279,7 @@ Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& t
   t.writeSequence = static_cast<std::uint16_t>(stamps.writeSequence + 1);
   t.indexChangeByte = stamps.changeCount;
   for (int i = 0; i < definition.keyFields; ++i) {
-    const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
+    const FieldDefinition& f = definition.fields[static_cast<std::size_t>(i)];
     t.keyFields.push_back(c.field(f.type, f.sizeByte, {}, 0));
   }
   PX_RETURN_IF_ERROR(c.storedTableName("PX", t.storedTableName));
@@ -287,13 +287,13 @@ Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& t
   return Status::Ok();
 }
 
-Status buildSecondaryHeaders(const TableSpec& definition, std::size_t indexNo, const std::string& tableName,
+Status buildSecondaryHeaders(const TableDefinition& definition, std::size_t indexNo, const std::string& tableName,
                              const CreationStamps& stamps, Bytes& x, Bytes& y) {
   Context c;
   PX_RETURN_IF_ERROR(c.init(definition, tableName));
   if (indexNo >= definition.indexes.size())
     return Status(rc::kInvalidParameter, tableName + ": no index " + std::to_string(indexNo + 1));
-  const SecondaryIndexSpec& index = definition.indexes[indexNo];
+  const SecondaryIndexDefinition& index = definition.indexes[indexNo];
   const bool named = !index.name.empty();
   const bool maintained = hasMaintainedIndexes(definition);
   const std::string suffix = secondaryIndexSuffix(definition, indexNo);
@@ -316,7 +316,7 @@ Status buildSecondaryHeaders(const TableSpec& definition, std::size_t indexNo, c
   if (index.caseInsensitive) d.indexFlags |= h::kIndexCaseInsensitive;
   if (index.descending) d.indexFlags |= h::kIndexDescending;
   if (index.unique) d.indexFlags |= h::kIndexUnique;
-  for (const IndexFieldSpec& f : secondaryFields(definition, indexNo)) {
+  for (const IndexFieldDefinition& f : secondaryFields(definition, indexNo)) {
     std::string name;
     PX_RETURN_IF_ERROR(c.stored(f.name, name));
     d.fields.push_back(c.field(f.type, f.sizeByte, std::move(name), f.number));

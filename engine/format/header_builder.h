@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/format/table_spec.h"
+#include "engine/format/table_definition.h"
 #include "engine/format/value.h"
 #include "engine/status.h"
 
@@ -36,17 +36,17 @@ struct CreationStamps {
 // records it with ".DB" appended, as the original engine records the name the
 // file had when created. Fails as validate(definition) does, or with
 // kInvalidParameter when the name cannot be stored.
-Status buildDataHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
+Status buildDataHeader(const TableDefinition& definition, const std::string& tableName, const CreationStamps& stamps,
                        Bytes& out);
 
 // The .PX header of an empty keyed table: no entries, no blocks, root 1, 0 levels.
 // REQUIRES (else kInvalidParameter): definition.keyFields > 0.
-Status buildPrimaryIndexHeader(const TableSpec& definition, const std::string& tableName, const CreationStamps& stamps,
+Status buildPrimaryIndexHeader(const TableDefinition& definition, const std::string& tableName, const CreationStamps& stamps,
                                Bytes& out);
 
 // The two headers of secondary index `indexNo` (order of definition.indexes): its
 // .X/.XG data file and its .Y/.YG tree, both empty without blocks.
-Status buildSecondaryHeaders(const TableSpec& definition, std::size_t indexNo, const std::string& tableName,
+Status buildSecondaryHeaders(const TableDefinition& definition, std::size_t indexNo, const std::string& tableName,
                              const CreationStamps& stamps, Bytes& x, Bytes& y);
 
 // The 4096-byte header block of a new .MB, modification count 1: the whole

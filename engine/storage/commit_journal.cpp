@@ -23,7 +23,9 @@
 //        end <tab> entry count <tab> checksum
 //     The version is 1 when there is no patch line, else 2. Size and
 //     checksum are the temporary's: the new contents, or the patch.
-//     Checksums are 64-bit (FNV-1a over 64-bit words) in 16 hex digits; the final one covers every byte before it. A complete journal
+//     Checksums are 64-bit in 16 hex digits: the length-seeded word hash of
+//     CommitJournal::Checksum (below); the final one covers every byte
+//     before it. A complete journal
 //     on disk is the commit point: from then on recovery rolls forward. If
 //     the directory sync after it fails while the process lives, the commit
 //     withdraws its journal and reports failure, since it cannot promise that
@@ -419,10 +421,13 @@ bool completeJournalOnDisk(FileSystem& fs, const fs::path& journalPath) {
 
 }  // namespace
 
-// FNV-1a taken a 64-bit word at a time (with a shift to carry high bits
-// down), then byte by byte for the tail: a commit hashes every byte it
-// writes, so the per-byte multiply of plain FNV-1a would cost more than the
-// write itself on large tables.
+// A 64-bit multiply-xorshift hash with FNV's offset and prime, but not FNV-1a:
+// the offset is mixed with the total length; the body is taken a native 64-bit
+// word at a time (little-endian on both our targets): xor, multiply by the
+// prime, xor in the result shifted right by 29; the tail of under 8 bytes goes
+// in byte by byte; the result gets a last xor-shift by 32 and multiply. A
+// commit hashes every byte it writes, so the per-byte multiply of plain FNV-1a
+// would cost more than the write itself on large tables.
 CommitJournal::Checksum::Checksum(std::uint64_t total) : hash_(kFnvOffset ^ total) {}
 
 void CommitJournal::Checksum::add(std::span<const std::uint8_t> bytes) {

@@ -57,9 +57,9 @@ struct PendingFile {
 
 }  // namespace
 
-std::vector<std::string> familyFileNames(const std::string& name, const TableSpec& definition) {
+std::vector<std::string> familyFileNames(const std::string& name, const TableDefinition& definition) {
   std::vector<std::string> names;
-  if (std::any_of(definition.fields.begin(), definition.fields.end(), [](const FieldSpec& f) { return isBlobType(f.type); }))
+  if (std::any_of(definition.fields.begin(), definition.fields.end(), [](const FieldDefinition& f) { return isBlobType(f.type); }))
     names.push_back(name + ".MB");
   for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
     std::string suffix = secondaryIndexSuffix(definition, i);
@@ -72,13 +72,13 @@ std::vector<std::string> familyFileNames(const std::string& name, const TableSpe
   return names;
 }
 
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition) {
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableDefinition& definition) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
   return createTable(fs, dir, name, definition, CreationStamps::at(static_cast<std::uint32_t>(seconds)));
 }
 
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition,
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableDefinition& definition,
                    const CreationStamps& stamps) {
   PX_RETURN_IF_ERROR(checkName(name));
   PX_RETURN_IF_ERROR(validate(definition).withContext(name));

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/format/header_builder.h"
-#include "engine/format/table_spec.h"
+#include "engine/format/table_definition.h"
 #include "engine/io/file_system.h"
 #include "engine/status.h"
 
@@ -27,14 +27,14 @@ namespace px {
 // directory; kDirectoryNotFound when the directory does not exist; the
 // codes of validate() for a description it rejects. When a write fails the files
 // already written are removed again (as far as the file system allows).
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition);
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableDefinition& definition);
 
 // The same with given stamps (tests, and callers that need repeatable bytes).
-Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableSpec& definition,
+Status createTable(FileSystem& fs, const std::filesystem::path& dir, const std::string& name, const TableDefinition& definition,
                    const CreationStamps& stamps);
 
 // The names of the files createTable writes for this table, in writing order
 // (the .DB last). REQUIRES: validate(definition) succeeded.
-std::vector<std::string> familyFileNames(const std::string& name, const TableSpec& definition);
+std::vector<std::string> familyFileNames(const std::string& name, const TableDefinition& definition);
 
 }  // namespace px

@@ -24,24 +24,24 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<std::vector<std::string>>;
 
-px::TableSpec TextTable(std::vector<std::pair<std::string, int>> fields) {
-  px::TableSpec spec;
-  for (auto& [name, size] : fields) spec.fields.push_back(px::FieldSpec{name, px::FieldType::Alpha, size});
-  spec.keyFields = 1;
-  return spec;
+px::TableDefinition TextTable(std::vector<std::pair<std::string, int>> fields) {
+  px::TableDefinition definition;
+  for (auto& [name, size] : fields) definition.fields.push_back(px::FieldDefinition{name, px::FieldType::Alpha, size});
+  definition.keyFields = 1;
+  return definition;
 }
 
-px::TableSpec PatientTable(int nameSize = 60) {
+px::TableDefinition PatientTable(int nameSize = 60) {
   return TextTable({{"ID", 20}, {"Name", nameSize}, {"DOB", 20}, {"Gender", 12}});
 }
-px::TableSpec SessionTable() { return TextTable({{"SessionID", 20}, {"Patient", 20}}); }
-px::TableSpec DataTable() { return TextTable({{"DataID", 20}, {"SessionID", 20}}); }
+px::TableDefinition SessionTable() { return TextTable({{"SessionID", 20}, {"Patient", 20}}); }
+px::TableDefinition DataTable() { return TextTable({{"DataID", 20}, {"SessionID", 20}}); }
 
 void CreateIndexTable(const fs::path& dir, std::array<std::int32_t, 3> counters) {
-  px::TableSpec spec;
-  spec.fields = {{"LastPatient", px::FieldType::Long, 4}, {"LastSession", px::FieldType::Long, 4},
+  px::TableDefinition definition;
+  definition.fields = {{"LastPatient", px::FieldType::Long, 4}, {"LastSession", px::FieldType::Long, 4},
                  {"LastData", px::FieldType::Long, 4}};
-  ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, "index", spec).ok());
+  ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, "index", definition).ok());
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());
   std::unique_ptr<px::Cursor> cursor;

@@ -25,22 +25,22 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 using Keys = std::vector<std::string>;
 
-px::TableSpec TextTable(std::vector<std::pair<std::string, int>> fields, int keyFields) {
-  px::TableSpec spec;
-  for (auto& [name, size] : fields) spec.fields.push_back(px::FieldSpec{name, px::FieldType::Alpha, size});
-  spec.keyFields = keyFields;
-  return spec;
+px::TableDefinition TextTable(std::vector<std::pair<std::string, int>> fields, int keyFields) {
+  px::TableDefinition definition;
+  for (auto& [name, size] : fields) definition.fields.push_back(px::FieldDefinition{name, px::FieldType::Alpha, size});
+  definition.keyFields = keyFields;
+  return definition;
 }
 
-px::TableSpec PatientTable() { return TextTable({{"ID", 20}, {"Name", 60}, {"Gender", 12}}, 1); }
-px::TableSpec SessionTable() { return TextTable({{"SessionID", 20}, {"Patient", 20}}, 1); }
-px::TableSpec DataTable() { return TextTable({{"DataID", 20}, {"SessionID", 20}}, 1); }
+px::TableDefinition PatientTable() { return TextTable({{"ID", 20}, {"Name", 60}, {"Gender", 12}}, 1); }
+px::TableDefinition SessionTable() { return TextTable({{"SessionID", 20}, {"Patient", 20}}, 1); }
+px::TableDefinition DataTable() { return TextTable({{"DataID", 20}, {"SessionID", 20}}, 1); }
 
 void CreateIndexTable(const std::filesystem::path& dir, std::optional<std::array<std::int32_t, 3>> counters) {
-  px::TableSpec spec;
-  spec.fields = {{"LastPatient", px::FieldType::Long, 4}, {"LastSession", px::FieldType::Long, 4},
+  px::TableDefinition definition;
+  definition.fields = {{"LastPatient", px::FieldType::Long, 4}, {"LastSession", px::FieldType::Long, 4},
                  {"LastData", px::FieldType::Long, 4}};
-  ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, "index", spec).ok());
+  ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, "index", definition).ok());
   if (!counters) return;
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());

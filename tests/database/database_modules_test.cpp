@@ -27,7 +27,7 @@ void CreateDatabase(const std::filesystem::path& dir, const std::vector<std::arr
                     std::array<std::int32_t, 3> counters) {
   std::filesystem::create_directories(dir);
   for (const TableSchema* schema : AllSchemas()) {
-    ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, std::string(schema->baseName()), ToTableSpec(*schema)).ok());
+    ASSERT_TRUE(px::createTable(px::localFileSystem(), dir, std::string(schema->baseName()), ToTableDefinition(*schema)).ok());
   }
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());

@@ -20,8 +20,8 @@ namespace h = px::header;
 
 std::unique_ptr<px::Table> createAndOpen(const px::test::TempDir& dir, const TableSchema& schema,
                                          const StorageOptions& options = {}) {
-  const px::TableSpec spec = ToTableSpec(schema, options);
-  px::Status s = px::createTable(px::localFileSystem(), dir.path(), std::string(schema.baseName()), spec);
+  const px::TableDefinition definition = ToTableDefinition(schema, options);
+  px::Status s = px::createTable(px::localFileSystem(), dir.path(), std::string(schema.baseName()), definition);
   EXPECT_TRUE(s.ok()) << schema.tableName << ": " << s.message();
   std::unique_ptr<px::Table> table;
   s = px::Table::open(px::localFileSystem(), dir.path(), schema.tableName, table);
@@ -184,17 +184,17 @@ TEST(TableSchemas, StorageOptionsAndSchemasThatCannotBeStored) {
 
   TableSchema keyNotLeading = PatientSchema();
   std::swap(keyNotLeading.fields[0], keyNotLeading.fields[1]);
-  EXPECT_THROW(ToTableSpec(keyNotLeading), std::invalid_argument);
+  EXPECT_THROW(ToTableDefinition(keyNotLeading), std::invalid_argument);
 
   TableSchema unknownIndexField = PatientSchema();
   unknownIndexField.indexes[1].fields = {"Nachname"};
-  EXPECT_THROW(ToTableSpec(unknownIndexField), std::invalid_argument);
+  EXPECT_THROW(ToTableDefinition(unknownIndexField), std::invalid_argument);
 
   TableSchema currency = TechSchema();
   currency.fields[1].type = TFieldType::ftCurrency;
-  EXPECT_THROW(ToTableSpec(currency), std::invalid_argument);
+  EXPECT_THROW(ToTableDefinition(currency), std::invalid_argument);
 
-  EXPECT_THROW(ToTableSpec(PatientSchema(), StorageOptions{"klingon", 1252, 0}), std::invalid_argument);
+  EXPECT_THROW(ToTableDefinition(PatientSchema(), StorageOptions{"klingon", 1252, 0}), std::invalid_argument);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ class BatchMoveTest : public ViewTest {
   void SetUp() override {
     ViewTest::SetUp();
     std::filesystem::create_directories(oldDir());
-    viewtest::CreateTable(oldDir(), "patient.db", viewtest::PatientSpec(),
+    viewtest::CreateTable(oldDir(), "patient.db", viewtest::PatientDefinition(),
                           {{"101", "Alt", "m"}, {"102", "Weg", "x"}, {"103", "Neu", "w"}, {"5", "Doppelt", "m"}});
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1", "Aktiv", "m"}, {"5", "Fünf", "w"}});
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1", "Aktiv", "m"}, {"5", "Fünf", "w"}});
     source_.SetName("dPatientOld");
     source_.SetDatabaseName(viewtest::DirectoryName(oldDir()));
     source_.SetTableName("patient.db");

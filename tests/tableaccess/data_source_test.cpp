@@ -51,7 +51,7 @@ class DataSourceTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1", "A"}, {"2", "B"}, {"3", "C"}});
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1", "A"}, {"2", "B"}, {"3", "C"}});
     table_.SetName("dPatient");
     table_.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
     table_.SetTableName("patient.db");
@@ -181,7 +181,7 @@ TEST_F(DataSourceTest, BatchAppendOfClosedViewsLeavesTheirDataSourcesInactive) {
   // while the records moved.
   const std::filesystem::path other = dir_.path() / "ziel";
   std::filesystem::create_directories(other);
-  ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(other, "patient.db", viewtest::PatientSpec(), {{"9"}}));
+  ASSERT_NO_FATAL_FAILURE(viewtest::CreateTable(other, "patient.db", viewtest::PatientDefinition(), {{"9"}}));
   TTable destination;
   destination.SetDatabaseName(viewtest::DirectoryName(other));
   destination.SetTableName("patient.db");

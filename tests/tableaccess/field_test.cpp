@@ -24,7 +24,7 @@ class FieldTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1", "Müller", "m"}});
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1", "Müller", "m"}});
     table_.SetName("dPatient");
     table_.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
     table_.SetTableName("patient.db");
@@ -231,7 +231,7 @@ TEST_F(FieldTest, TableTypeGivesTheDriverName) {
 }
 
 TEST_F(FieldTest, TableWithoutExtensionOpensAsParadox) {
-  viewtest::CreateTable(dir_.path(), "index.db", viewtest::SessionSpec(), {{"5"}});
+  viewtest::CreateTable(dir_.path(), "index.db", viewtest::SessionDefinition(), {{"5"}});
   TTable t;
   t.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
   t.SetTableName("index");

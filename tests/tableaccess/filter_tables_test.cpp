@@ -23,14 +23,14 @@ using Texts = std::vector<std::string>;
 // with one record per value of its second field and committed.
 class FilterTable {
  public:
-  FilterTable(const std::string& name, std::vector<px::FieldSpec> fields, const std::string& sortOrder = "ascii")
+  FilterTable(const std::string& name, std::vector<px::FieldDefinition> fields, const std::string& sortOrder = "ascii")
       : name_(name) {
-    px::TableSpec spec;
-    spec.fields = {{"ID", FieldType::Alpha, 20}};
-    spec.fields.insert(spec.fields.end(), fields.begin(), fields.end());
-    spec.keyFields = 1;
-    spec.sortOrder = sortOrder;
-    const px::Status s = px::createTable(px::localFileSystem(), dir_.path(), name, spec);
+    px::TableDefinition definition;
+    definition.fields = {{"ID", FieldType::Alpha, 20}};
+    definition.fields.insert(definition.fields.end(), fields.begin(), fields.end());
+    definition.keyFields = 1;
+    definition.sortOrder = sortOrder;
+    const px::Status s = px::createTable(px::localFileSystem(), dir_.path(), name, definition);
     EXPECT_TRUE(s.ok()) << s.message();
     reopen();
   }

@@ -19,8 +19,8 @@ class MasterDetailTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1"}, {"2"}, {"3"}});
-    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionSpec(),
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1"}, {"2"}, {"3"}});
+    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionDefinition(),
                           {{"10", "1", "a"}, {"11", "2", "b"}, {"12", "1", "c"}, {"13", "3", "d"}, {"14", "2", "e"}});
     const std::string dir = viewtest::DirectoryName(dir_.path());
     master_.SetName("dPatient");

@@ -20,8 +20,8 @@ class SessionTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1"}, {"2"}});
-    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionSpec(), {{"1", "1"}});
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1"}, {"2"}});
+    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionDefinition(), {{"1", "1"}});
   }
 };
 

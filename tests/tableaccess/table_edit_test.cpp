@@ -20,7 +20,7 @@ class TableEditTest : public ViewTest {
  protected:
   // A view with persistent fields ID, Name and Count, as the modules declare them.
   std::unique_ptr<TTable> MakeView(const std::vector<std::vector<std::string>>& rows, const char* name = "dPatient") {
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), rows);
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), rows);
     auto table = std::make_unique<TTable>();
     table->SetName(name);
     table->SetDatabaseName(viewtest::DirectoryName(dir_.path()));

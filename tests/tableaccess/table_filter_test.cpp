@@ -15,7 +15,7 @@ class TableFilterTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionSpec(),
+    viewtest::CreateTable(dir_.path(), "session.db", viewtest::SessionDefinition(),
                           {{"1", "1"}, {"2", "0"}, {"3", "9"}, {"4", "10"}, {"5", "00"}, {"6", ""}, {"7", "-3"}});
     view_.SetName("dSession");
     view_.SetDatabaseName(viewtest::DirectoryName(dir_.path()));

@@ -17,7 +17,7 @@ using viewtest::ViewTest;
 class TableMovesTest : public ViewTest {
  protected:
   std::unique_ptr<TTable> OpenPatients(const std::vector<std::vector<std::string>>& rows) {
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), rows);
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), rows);
     auto table = std::make_unique<TTable>();
     table->SetName("dPatient");
     table->SetDatabaseName(viewtest::DirectoryName(dir_.path()));
@@ -113,7 +113,7 @@ TEST_F(TableMovesTest, BackwardWalkVisitsEveryRecordOnceInKeyOrder) {
 }
 
 TEST_F(TableMovesTest, SecondaryIndexOrdersTheView) {
-  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(),
+  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(),
                         {{"1", "Zander"}, {"2", "adler"}, {"3", "Müller"}});
   TTable t;
   t.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
@@ -142,7 +142,7 @@ TEST_F(TableMovesTest, CloseEmptiesTheViewAndReopenStartsAtTheFirstRecord) {
 }
 
 TEST_F(TableMovesTest, MovesOnAClosedViewFailBehindTheViewName) {
-  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {});
+  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {});
   TTable t;
   t.SetName("dData");
   for (auto move : {&TDataSet::GoFirst, &TDataSet::GoLast, &TDataSet::GoNext, &TDataSet::GoPrior,
@@ -157,7 +157,7 @@ TEST_F(TableMovesTest, MovesOnAClosedViewFailBehindTheViewName) {
 }
 
 TEST_F(TableMovesTest, EventsOfOpenAndCloseRunInOrder) {
-  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), {{"1"}});
+  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), {{"1"}});
   TTable t;
   std::vector<std::string> log;
   t.BeforeOpen = [&log](TDataSet&) { log.push_back("BeforeOpen"); };
@@ -181,7 +181,7 @@ namespace {
 class IndexSwitchTest : public viewtest::ViewTest {};
 
 TEST_F(IndexSwitchTest, SwitchingTheIndexOfAnOpenViewKeepsTheCurrentRecord) {
-  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(),
+  viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(),
                         {{"1", "Zander"}, {"2", "Adler"}, {"3", "Meier"}});
   TTable t;
   t.SetDatabaseName(viewtest::DirectoryName(dir_.path()));

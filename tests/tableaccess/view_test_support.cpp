@@ -10,28 +10,28 @@
 
 namespace viewtest {
 
-px::TableSpec PatientSpec() {
-  px::TableSpec spec;
-  spec.fields = {{"ID", px::FieldType::Alpha, 20}, {"Name", px::FieldType::Alpha, 60},
+px::TableDefinition PatientDefinition() {
+  px::TableDefinition definition;
+  definition.fields = {{"ID", px::FieldType::Alpha, 20}, {"Name", px::FieldType::Alpha, 60},
                  {"Gender", px::FieldType::Alpha, 12}, {"Count", px::FieldType::Long, 4}};
-  spec.keyFields = 1;
-  spec.indexes.push_back(px::SecondaryIndexSpec{"XName", {1}, true, false, false});
-  return spec;
+  definition.keyFields = 1;
+  definition.indexes.push_back(px::SecondaryIndexDefinition{"XName", {1}, true, false, false});
+  return definition;
 }
 
-px::TableSpec SessionSpec() {
-  px::TableSpec spec;
-  spec.fields = {{"SessionID", px::FieldType::Alpha, 20}, {"Patient", px::FieldType::Alpha, 20},
+px::TableDefinition SessionDefinition() {
+  px::TableDefinition definition;
+  definition.fields = {{"SessionID", px::FieldType::Alpha, 20}, {"Patient", px::FieldType::Alpha, 20},
                  {"Title", px::FieldType::Alpha, 60}};
-  spec.keyFields = 1;
-  spec.indexes.push_back(px::SecondaryIndexSpec{"XPat", {1}, true, false, false});
-  return spec;
+  definition.keyFields = 1;
+  definition.indexes.push_back(px::SecondaryIndexDefinition{"XPat", {1}, true, false, false});
+  return definition;
 }
 
-void CreateTable(const std::filesystem::path& dir, const std::string& name, const px::TableSpec& spec,
+void CreateTable(const std::filesystem::path& dir, const std::string& name, const px::TableDefinition& definition,
                  const std::vector<std::vector<std::string>>& rows) {
   const std::string stem = std::filesystem::path(name).stem().string();
-  const px::Status created = px::createTable(px::localFileSystem(), dir, stem, spec);
+  const px::Status created = px::createTable(px::localFileSystem(), dir, stem, definition);
   ASSERT_TRUE(created.ok()) << name << ": " << created.message();
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());
@@ -41,13 +41,13 @@ void CreateTable(const std::filesystem::path& dir, const std::string& name, cons
   for (const auto& row : rows) {
     px::Bytes record = cursor->table().blankRecord();
     std::size_t text = 0;
-    for (std::size_t f = 0; f < spec.fields.size(); ++f) {
-      if (spec.fields[f].type == px::FieldType::Alpha) {
+    for (std::size_t f = 0; f < definition.fields.size(); ++f) {
+      if (definition.fields[f].type == px::FieldType::Alpha) {
         if (text < row.size() && !row[text].empty()) {
           ASSERT_TRUE(cursor->table().setValue(record, f, px::Value(row[text])).ok());
         }
         ++text;
-      } else if (spec.fields[f].type == px::FieldType::Long) {
+      } else if (definition.fields[f].type == px::FieldType::Long) {
         ASSERT_TRUE(cursor->table().setValue(record, f, px::Value(++position)).ok());
       }
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/format/table_spec.h"
+#include "engine/format/table_definition.h"
 #include "tests/support/test_support.h"
 
 namespace viewtest {
@@ -20,13 +20,13 @@ struct Row {
 };
 
 // patient.db: ID A20 (key), Name A60, Gender A12, Count Long; index XName on Name.
-px::TableSpec PatientSpec();
+px::TableDefinition PatientDefinition();
 // session.db: SessionID A20 (key), Patient A20, Title A60; index XPat on Patient.
-px::TableSpec SessionSpec();
+px::TableDefinition SessionDefinition();
 
 // Creates the table and inserts the rows; the Long field of patient.db gets
 // the row's position (1, 2, ...).
-void CreateTable(const std::filesystem::path& dir, const std::string& name, const px::TableSpec& spec,
+void CreateTable(const std::filesystem::path& dir, const std::string& name, const px::TableDefinition& definition,
                  const std::vector<std::vector<std::string>>& rows);
 
 // The directory name a view uses for `dir`: its path with a trailing backslash.

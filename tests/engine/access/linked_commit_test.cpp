@@ -31,10 +31,10 @@ class LinkedCommitTest : public ::testing::Test {
     for (const fs::path& dir : {first(), second()}) {
       fs::remove_all(dir);
       fs::create_directories(dir);
-      TableSpec spec;
-      spec.fields = {{"ID", FieldType::Alpha, 20}, {"Name", FieldType::Alpha, 40}};
-      spec.keyFields = 1;
-      ASSERT_TRUE(createTable(localFileSystem(), dir, "patient", spec).ok());
+      TableDefinition definition;
+      definition.fields = {{"ID", FieldType::Alpha, 20}, {"Name", FieldType::Alpha, 40}};
+      definition.keyFields = 1;
+      ASSERT_TRUE(createTable(localFileSystem(), dir, "patient", definition).ok());
       std::unique_ptr<Database> db;
       ASSERT_TRUE(Database::open(localFileSystem(), dir, db).ok());
       ASSERT_NO_FATAL_FAILURE(Insert(*db, 1000, 999 + rows));  // clear of the keys Commit adds

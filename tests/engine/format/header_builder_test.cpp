@@ -1,6 +1,6 @@
 // The headers of new tables compared byte for byte with files the original
 // engine wrote: every fixture table of version 9, 11 and 12 is described as a
-// TableSpec, its headers are rebuilt, and every byte must match except the
+// TableDefinition, its headers are rebuilt, and every byte must match except the
 // offsets listed below, which legitimately differ between two families.
 #include "engine/format/header_builder.h"
 
@@ -98,8 +98,8 @@ std::string utf8Of(const std::string& stored, int codePage) {
 }
 
 // The description the fixture table was created from, as far as its header shows it.
-TableSpec specOf(const TableHeader& db) {
-  TableSpec definition;
+TableDefinition definitionOf(const TableHeader& db) {
+  TableDefinition definition;
   definition.codePage = db.codePage == 0 ? CodePage::kRoman8 : db.codePage;
   for (const FieldDescriptor& f : db.fields) definition.fields.push_back({utf8Of(f.name, definition.codePage), f.type, f.sizeByte});
   definition.keyFields = db.isKeyed() ? db.primaryKeyFields : 0;
@@ -109,8 +109,8 @@ TableSpec specOf(const TableHeader& db) {
   return definition;
 }
 
-SecondaryIndexSpec indexOf(const TableHeader& x, const TableHeader& db, int codePage) {
-  SecondaryIndexSpec index;
+SecondaryIndexDefinition indexOf(const TableHeader& x, const TableHeader& db, int codePage) {
+  SecondaryIndexDefinition index;
   const std::size_t added = db.isKeyed() ? db.primaryKeyFields + 1u : 3u;
   for (std::size_t i = 0; i + added < x.fields.size(); ++i) {
     index.fields.push_back((x.fields[i].number & ~h::kDescendingFieldBit) - 1);
@@ -136,7 +136,7 @@ TEST(HeaderBuilder, RebuildsEveryFixtureFamilyOfLevels4To7) {
     const TableHeader db = decode(bytes, path.string());
     if (db.fileVersion < h::kVersion4x || db.encrypted) continue;
     SCOPED_TRACE(path.string());
-    TableSpec definition = specOf(db);
+    TableDefinition definition = definitionOf(db);
     TableFamily family;
     ASSERT_TRUE(locateFamily(localFileSystem(), path.parent_path(), path.filename().string(), family).ok());
     for (const SecondaryIndexFiles& files : family.secondaryIndexes)
@@ -179,12 +179,12 @@ TEST(HeaderBuilder, RebuildsEveryFixtureFamilyOfLevels4To7) {
 
 // Hand-written descriptions of fixture tables, compared with fewer exclusions:
 // these families never held a record (or only the counts moved).
-TEST(HeaderBuilder, HandWrittenSpecsMatchTheirFixtures) {
+TEST(HeaderBuilder, HandWrittenDefinitionsMatchTheirFixtures) {
   const CreationStamps stamps = CreationStamps::at(0);
   Bytes ours, x, y;
 
   // set05 Counts: two-field key, a descending case-insensitive composite index.
-  TableSpec counts;
+  TableDefinition counts;
   counts.sortOrder = "DBWINUS0";
   counts.keyFields = 2;
   counts.fields = {{"KodCount", FieldType::Alpha, 13}, {"Date", FieldType::Date, 4}};
@@ -200,7 +200,7 @@ TEST(HeaderBuilder, HandWrittenSpecsMatchTheirFixtures) {
   expectMatches(y, set05 / "Counts.YG0", kUsedFile);
 
   // set10 fk3 (version 11, never filled): an unnamed index on field 3.
-  TableSpec fk3;
+  TableDefinition fk3;
   fk3.fileVersion = h::kVersion5x;
   fk3.codePage = 850;
   fk3.keyFields = 1;
@@ -216,7 +216,7 @@ TEST(HeaderBuilder, HandWrittenSpecsMatchTheirFixtures) {
   expectMatches(y, set10 / "fk3.y03", {});
 
   // set09 logo (version 12, never filled): unkeyed, one graphic, header-only .MB.
-  TableSpec logo;
+  TableDefinition logo;
   logo.sortOrder = "DBWINUS0";
   logo.fields = {{"LOGO", FieldType::Graphic, 10}};
   ASSERT_TRUE(buildDataHeader(logo, "logo", stamps, ours).ok());
@@ -226,7 +226,7 @@ TEST(HeaderBuilder, HandWrittenSpecsMatchTheirFixtures) {
 }
 
 TEST(HeaderBuilder, StampsGoWhereTheFamilyRulesPutThem) {
-  TableSpec definition;
+  TableDefinition definition;
   definition.keyFields = 1;
   definition.fields = {{"Id", FieldType::Long, 4}, {"Name", FieldType::Alpha, 20}};
   definition.indexes = {{"", {1}}, {"ByName", {1}, true}};
@@ -255,7 +255,7 @@ TEST(HeaderBuilder, StampsGoWhereTheFamilyRulesPutThem) {
 }
 
 TEST(HeaderBuilder, LargeKeysAndTablesGetLargerHeadersAndTreeBlocks) {
-  TableSpec definition;
+  TableDefinition definition;
   definition.blockSizeKiB = 32;
   definition.keyFields = 4;
   for (int i = 0; i < 60; ++i) definition.fields.push_back({"Field number " + std::to_string(i), FieldType::Alpha, 255});
@@ -270,9 +270,9 @@ TEST(HeaderBuilder, LargeKeysAndTablesGetLargerHeadersAndTreeBlocks) {
 }
 
 // One broken rule per row; each must be refused with its code.
-TEST(TableSpecValidation, RefusesWhatTheOriginalEngineWouldNotWrite) {
+TEST(TableDefinitionValidation, RefusesWhatTheOriginalEngineWouldNotWrite) {
   auto base = [] {
-    TableSpec s;
+    TableDefinition s;
     s.keyFields = 1;
     s.fields = {{"Id", FieldType::Alpha, 20}, {"Note", FieldType::Memo, 70}, {"When", FieldType::Timestamp, 8}};
     return s;
@@ -280,50 +280,50 @@ TEST(TableSpecValidation, RefusesWhatTheOriginalEngineWouldNotWrite) {
   ASSERT_TRUE(validate(base()).ok());
   struct Case {
     const char* what;
-    void (*change)(TableSpec&);
+    void (*change)(TableDefinition&);
     ResultCode code;
   };
   const Case cases[] = {
-      {"name twice, other case", [](TableSpec& s) { s.fields[1].name = "ID"; }, rc::kInvalidParameter},
-      {"26-character name", [](TableSpec& s) { s.fields[1].name = std::string(26, 'n'); }, rc::kInvalidParameter},
-      {"bracket in a name", [](TableSpec& s) { s.fields[1].name = "a[1]"; }, rc::kInvalidParameter},
-      {"empty name", [](TableSpec& s) { s.fields[1].name = ""; }, rc::kInvalidParameter},
-      {"name outside the code page", [](TableSpec& s) { s.fields[1].name = "\xE4\xB8\xAD"; }, rc::kInvalidParameter},
-      {"memo without leader", [](TableSpec& s) { s.fields[1].sizeByte = 10; }, rc::kInvalidParameter},
-      {"BCD with 33 decimals", [](TableSpec& s) { s.fields[2] = {"B", FieldType::BCD, 33}; }, rc::kInvalidParameter},
-      {"memo in the key", [](TableSpec& s) { s.keyFields = 2; }, rc::kInvalidParameter},
-      {"more key fields than fields", [](TableSpec& s) { s.keyFields = 4; }, rc::kInvalidParameter},
-      {"timestamp at level 4", [](TableSpec& s) { s.fileVersion = h::kVersion4x; }, rc::kUnsupportedFieldType},
-      {"version 10", [](TableSpec& s) { s.fileVersion = 10; }, rc::kUnsupportedVersion},
-      {"record larger than a block", [](TableSpec& s) { s.fields[0].sizeByte = 255; s.blockSizeKiB = 1;
+      {"name twice, other case", [](TableDefinition& s) { s.fields[1].name = "ID"; }, rc::kInvalidParameter},
+      {"26-character name", [](TableDefinition& s) { s.fields[1].name = std::string(26, 'n'); }, rc::kInvalidParameter},
+      {"bracket in a name", [](TableDefinition& s) { s.fields[1].name = "a[1]"; }, rc::kInvalidParameter},
+      {"empty name", [](TableDefinition& s) { s.fields[1].name = ""; }, rc::kInvalidParameter},
+      {"name outside the code page", [](TableDefinition& s) { s.fields[1].name = "\xE4\xB8\xAD"; }, rc::kInvalidParameter},
+      {"memo without leader", [](TableDefinition& s) { s.fields[1].sizeByte = 10; }, rc::kInvalidParameter},
+      {"BCD with 33 decimals", [](TableDefinition& s) { s.fields[2] = {"B", FieldType::BCD, 33}; }, rc::kInvalidParameter},
+      {"memo in the key", [](TableDefinition& s) { s.keyFields = 2; }, rc::kInvalidParameter},
+      {"more key fields than fields", [](TableDefinition& s) { s.keyFields = 4; }, rc::kInvalidParameter},
+      {"timestamp at level 4", [](TableDefinition& s) { s.fileVersion = h::kVersion4x; }, rc::kUnsupportedFieldType},
+      {"version 10", [](TableDefinition& s) { s.fileVersion = 10; }, rc::kUnsupportedVersion},
+      {"record larger than a block", [](TableDefinition& s) { s.fields[0].sizeByte = 255; s.blockSizeKiB = 1;
          s.fields.push_back({"X", FieldType::Alpha, 255}); s.fields.push_back({"Y", FieldType::Alpha, 255});
          s.fields.push_back({"Z", FieldType::Alpha, 255}); }, rc::kRecordTooLarge},
-      {"16K blocks at level 5", [](TableSpec& s) { s.blockSizeKiB = 16; s.fileVersion = h::kVersion5x; },
+      {"16K blocks at level 5", [](TableDefinition& s) { s.blockSizeKiB = 16; s.fileVersion = h::kVersion5x; },
        rc::kNotSupported},
-      {"3K blocks", [](TableSpec& s) { s.blockSizeKiB = 3; }, rc::kInvalidParameter},
-      {"unknown code page", [](TableSpec& s) { s.codePage = 1234; }, rc::kUnsupportedCodePage},
-      {"listed but unsupported sort order", [](TableSpec& s) { s.sortOrder = "nordan"; }, rc::kUnsupportedSortOrder},
-      {"unknown sort order", [](TableSpec& s) { s.sortOrder = "klingon"; }, rc::kUnsupportedSortOrder},
-      {"unnamed composite", [](TableSpec& s) { s.indexes = {{"", {0, 2}}}; }, rc::kInvalidParameter},
-      {"unnamed case-insensitive", [](TableSpec& s) { s.indexes = {{"", {2}, true}}; }, rc::kInvalidParameter},
-      {"two unnamed on one field", [](TableSpec& s) { s.indexes = {{"", {2}}, {"", {2}}}; }, rc::kInvalidParameter},
-      {"index on a memo", [](TableSpec& s) { s.indexes = {{"ByNote", {1}}}; }, rc::kInvalidParameter},
-      {"index on a missing field", [](TableSpec& s) { s.indexes = {{"Gone", {3}}}; }, rc::kInvalidParameter},
-      {"index names twice", [](TableSpec& s) { s.indexes = {{"A", {0}}, {"a", {2}}}; }, rc::kInvalidParameter},
+      {"3K blocks", [](TableDefinition& s) { s.blockSizeKiB = 3; }, rc::kInvalidParameter},
+      {"unknown code page", [](TableDefinition& s) { s.codePage = 1234; }, rc::kUnsupportedCodePage},
+      {"listed but unsupported sort order", [](TableDefinition& s) { s.sortOrder = "nordan"; }, rc::kUnsupportedSortOrder},
+      {"unknown sort order", [](TableDefinition& s) { s.sortOrder = "klingon"; }, rc::kUnsupportedSortOrder},
+      {"unnamed composite", [](TableDefinition& s) { s.indexes = {{"", {0, 2}}}; }, rc::kInvalidParameter},
+      {"unnamed case-insensitive", [](TableDefinition& s) { s.indexes = {{"", {2}, true}}; }, rc::kInvalidParameter},
+      {"two unnamed on one field", [](TableDefinition& s) { s.indexes = {{"", {2}}, {"", {2}}}; }, rc::kInvalidParameter},
+      {"index on a memo", [](TableDefinition& s) { s.indexes = {{"ByNote", {1}}}; }, rc::kInvalidParameter},
+      {"index on a missing field", [](TableDefinition& s) { s.indexes = {{"Gone", {3}}}; }, rc::kInvalidParameter},
+      {"index names twice", [](TableDefinition& s) { s.indexes = {{"A", {0}}, {"a", {2}}}; }, rc::kInvalidParameter},
       {"descending at level 5",
-       [](TableSpec& s) { s.fileVersion = h::kVersion5x; s.indexes = {{"D", {2}, false, true}}; }, rc::kNotSupported},
-      {"eleven named indexes", [](TableSpec& s) {
+       [](TableDefinition& s) { s.fileVersion = h::kVersion5x; s.indexes = {{"D", {2}, false, true}}; }, rc::kNotSupported},
+      {"eleven named indexes", [](TableDefinition& s) {
          for (int i = 0; i < 11; ++i) s.indexes.push_back({"I" + std::to_string(i), {2}}); }, rc::kNotSupported},
   };
   for (const Case& c : cases) {
-    TableSpec definition = base();
+    TableDefinition definition = base();
     c.change(definition);
     EXPECT_EQ(validate(definition).code(), c.code) << c.what << ": " << validate(definition).message();
   }
 }
 
-TEST(TableSpecValidation, NamesIndexFilesInHexAndInOrder) {
-  TableSpec definition;
+TEST(TableDefinitionValidation, NamesIndexFilesInHexAndInOrder) {
+  TableDefinition definition;
   definition.keyFields = 1;
   for (int i = 0; i < 12; ++i) definition.fields.push_back({"F" + std::to_string(i), FieldType::Short, 2});
   definition.indexes = {{"", {1}}, {"First", {3}}, {"", {9}}, {"Second", {4, 5}}, {"", {11}}};

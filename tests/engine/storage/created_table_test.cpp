@@ -19,8 +19,8 @@ extern "C" {
 namespace px {
 namespace {
 
-TableSpec patientLike(const std::string& sortOrder) {
-  TableSpec s;
+TableDefinition patientLike(const std::string& sortOrder) {
+  TableDefinition s;
   s.fields = {{"ID", FieldType::Alpha, 20},
               {"Name", FieldType::Alpha, 60},
               {"Session", FieldType::Alpha, 20},
@@ -78,7 +78,7 @@ TEST(CreatedTable, InternationalKeyOrderOnDisk) {
 TEST(CreatedTable, SecondaryIndexesAndBlobsSurviveACommitAndReadInTheIndependentReader) {
   test::TempDir dir;
   ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", patientLike("ascii")).ok());
-  TableSpec small = patientLike("ascii");
+  TableDefinition small = patientLike("ascii");
   small.fields[4].sizeByte = 10;  // a blob field that keeps nothing in the record
   ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "other", small).ok());
 
@@ -151,11 +151,11 @@ TEST(CreatedTable, SecondaryIndexesAndBlobsSurviveACommitAndReadInTheIndependent
 TEST(CreatedTable, TextInTheOtherWindowsAndDosPagesComesBack) {
   for (int page : {737, 775, 855, 862, 864, 869, 874, 1255, 1256, 1258}) {
     test::TempDir dir;
-    TableSpec spec;
-    spec.fields = {{"ID", FieldType::Alpha, 20}, {"Text", FieldType::Alpha, 130}};
-    spec.keyFields = 1;
-    spec.codePage = page;
-    ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "texts", spec).ok()) << page;
+    TableDefinition definition;
+    definition.fields = {{"ID", FieldType::Alpha, 20}, {"Text", FieldType::Alpha, 130}};
+    definition.keyFields = 1;
+    definition.codePage = page;
+    ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "texts", definition).ok()) << page;
     const CodePage* codePage = CodePage::find(page);
     ASSERT_NE(codePage, nullptr) << page;
     std::string upper, text;

@@ -22,8 +22,8 @@ namespace h = header;
 
 // A patient-like table: Alpha key, text, dates, a memo and a graphic, a
 // case-insensitive named index, a descending one and an unnamed one.
-TableSpec patientSpec() {
-  TableSpec definition;
+TableDefinition patientDefinition() {
+  TableDefinition definition;
   definition.sortOrder = "ANSIINTL";
   definition.keyFields = 1;
   definition.fields = {{"PatientID", FieldType::Alpha, 20}, {"Name", FieldType::Alpha, 40},
@@ -52,7 +52,7 @@ TableHeader headerOf(const fs::path& path) {
 
 TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
   test::TempDir dir;
-  const TableSpec definition = patientSpec();
+  const TableDefinition definition = patientDefinition();
   Status s = createTable(localFileSystem(), dir.path(), "patient", definition);
   ASSERT_TRUE(s.ok()) << s.message();
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"patient.DB", "patient.MB", "patient.PX", "patient.X0B",
@@ -104,7 +104,7 @@ TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
 // every index file of the family.
 TEST(TableCreator, PxlibReadsTheCreatedFiles) {
   test::TempDir dir;
-  TableSpec definition = patientSpec();
+  TableDefinition definition = patientDefinition();
   definition.fields.back().name = "Size";  // pxlib is given no encoding: keep names ASCII
   ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", definition).ok());
 
@@ -130,7 +130,7 @@ TEST(TableCreator, PxlibReadsTheCreatedFiles) {
 
 TEST(TableCreator, UnkeyedTableGetsNonMaintainedIndexesAndNoPrimaryIndex) {
   test::TempDir dir;
-  TableSpec definition;
+  TableDefinition definition;
   definition.fileVersion = h::kVersion5x;
   definition.codePage = 850;
   definition.fields = {{"Counter", FieldType::Long, 4}, {"Label", FieldType::Alpha, 30}};
@@ -152,7 +152,7 @@ TEST(TableCreator, UnkeyedTableGetsNonMaintainedIndexesAndNoPrimaryIndex) {
 
 TEST(TableCreator, NeverTouchesAnExistingFamily) {
   test::TempDir dir;
-  TableSpec definition = patientSpec();
+  TableDefinition definition = patientDefinition();
   test::writeBytes(dir.path() / "Patient.txt", {1});  // not a family file
   ASSERT_TRUE(createTable(localFileSystem(), dir.path(), "patient", definition).ok());
   const auto before = test::readBytes(dir.path() / "patient.DB");
@@ -177,7 +177,7 @@ TEST(TableCreator, NeverTouchesAnExistingFamily) {
 // Every write operation of a creation fails once; afterwards no family file is
 // left, and the next attempt succeeds.
 TEST(TableCreator, FailedWriteLeavesNoFamilyBehind) {
-  const TableSpec definition = patientSpec();
+  const TableDefinition definition = patientDefinition();
   const fs::path dir = "db";
   for (Fault fault : {Fault::IOError, Fault::DiskFull}) {
     for (std::uint64_t n = 1;; ++n) {

@@ -32,7 +32,7 @@ class DataBoundTest : public viewtest::ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientSpec(), kPatients);
+    viewtest::CreateTable(dir_.path(), "patient.db", viewtest::PatientDefinition(), kPatients);
     table_.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
     table_.SetTableName("patient.db");
     source_.SetDataSet(&table_);
@@ -98,7 +98,7 @@ TEST_F(DataBoundTest, TheBarFillsByTheKeyLimitedToAHundred) {
 }
 
 TEST_F(DataBoundTest, AKeyThatIsNoWholeNumberFailsTheMoveAndTheBarKeepsItsFill) {
-  viewtest::CreateTable(dir_.path(), "other.db", viewtest::PatientSpec(), {{"37", "Meier"}, {"abc", "Pichler"}});
+  viewtest::CreateTable(dir_.path(), "other.db", viewtest::PatientDefinition(), {{"37", "Meier"}, {"abc", "Pichler"}});
   table_.SetTableName("other.db");
   table_.Open();
   ASSERT_EQ(table_.FieldByName("ID")->AsString(), "37");

@@ -17,13 +17,13 @@
 
 namespace px {
 
-struct FieldSpec {
+struct FieldDefinition {
   std::string name;   // UTF-8; stored in the table's code page
   FieldType type = FieldType::Alpha;
   int sizeByte = 0;   // the header's size byte: length, decimals (BCD) or leader + 10 (blobs)
 };
 
-struct SecondaryIndexSpec {
+struct SecondaryIndexDefinition {
   std::string name;         // UTF-8; empty = an unnamed single-field index (.Xnn)
   std::vector<int> fields;  // 0-based positions in the table's record
   bool caseInsensitive = false;
@@ -31,14 +31,14 @@ struct SecondaryIndexSpec {
   bool unique = false;
 };
 
-struct TableSpec {
-  std::vector<FieldSpec> fields;
+struct TableDefinition {
+  std::vector<FieldDefinition> fields;
   int keyFields = 0;        // leading fields forming the primary key; 0 = unkeyed
   int blockSizeKiB = 2;
   int codePage = 1252;      // CodePage number; CodePage::kRoman8 is stored as 0
   std::string sortOrder = "ascii";
   std::uint8_t fileVersion = header::kVersion70;
-  std::vector<SecondaryIndexSpec> indexes;  // named ones become .XG0, .XG1 ... in this order
+  std::vector<SecondaryIndexDefinition> indexes;  // named ones become .XG0, .XG1 ... in this order
 };
 
 // Checks every rule a new table must meet so that the original engine accepts
@@ -49,13 +49,13 @@ struct TableSpec {
 // level 5 on; Bytes and blob fields neither keyed nor indexed; blocks above
 // 4 KiB at version 12 only; at most ten named indexes. Indexes of an unkeyed
 // table are allowed: they are created non-maintained (hasMaintainedIndexes).
-Status validate(const TableSpec& definition);
+Status validate(const TableDefinition& definition);
 
 // The file suffix of index `indexNo` of the table: "XG0", "XG1" ... for named
 // indexes in their order, "Xnn" for an unnamed one with nn the field's 1-based
 // position as two upper-case hex digits ("X02", "X0A"). The tree file takes the
 // same suffix with 'Y'. REQUIRES: validate(definition) succeeded, indexNo in range.
-std::string secondaryIndexSuffix(const TableSpec& definition, std::size_t indexNo);
+std::string secondaryIndexSuffix(const TableDefinition& definition, std::size_t indexNo);
 
 // The entry of section 10.1 for a sort-order name, letter case ignored (its
 // name has the spelling headers store); nullptr for a name the format does not
@@ -64,16 +64,16 @@ const header::SortOrderCode* findSortOrder(std::string_view sortOrderName);
 std::optional<std::uint8_t> sortOrderCode(std::string_view sortOrderName);
 
 // Bytes of one record of the table, or 0 when a field's size byte is invalid.
-int recordSizeOf(const TableSpec& definition);
+int recordSizeOf(const TableDefinition& definition);
 
 // True when the table's secondary indexes are maintained (.X type 5/8): on a
 // keyed table. An unkeyed table's indexes are non-maintained (type 3/6), the
 // only kind the format shows there (section 6.1).
-inline bool hasMaintainedIndexes(const TableSpec& definition) { return definition.keyFields > 0; }
+inline bool hasMaintainedIndexes(const TableDefinition& definition) { return definition.keyFields > 0; }
 
 // One field of a secondary index's .X file, with its entry in the X file's
 // field-number list (section 6.2).
-struct IndexFieldSpec {
+struct IndexFieldDefinition {
   std::string name;  // UTF-8
   FieldType type = FieldType::Alpha;
   int sizeByte = 0;
@@ -85,7 +85,7 @@ struct IndexFieldSpec {
 // copies and "Blk Num" (keyed table) or "Tup No", "Blk Num" and "Tup Offset"
 // (unkeyed), numbered with their own 1-based position in the .X record. The
 // .Y key is every field but the last. REQUIRES: the positions are valid.
-std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::size_t indexNo);
+std::vector<IndexFieldDefinition> secondaryFields(const TableDefinition& definition, std::size_t indexNo);
 
 // Block size (KiB) of a new index tree (.PX, .Ynn, .YGn) whose entries take
 // `entrySize` bytes: 2 KiB, as the original engine writes them beside data

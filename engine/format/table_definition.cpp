@@ -1,4 +1,4 @@
-#include "engine/format/table_spec.h"
+#include "engine/format/table_definition.h"
 
 #include <algorithm>
 #include <cctype>
@@ -72,13 +72,13 @@ std::string foldedName(std::string stored, const Collation& collation) {
   return stored;
 }
 
-Status checkFields(const TableSpec& definition, const CodePage& codePage, const Collation& collation) {
+Status checkFields(const TableDefinition& definition, const CodePage& codePage, const Collation& collation) {
   if (definition.fields.empty()) return invalid("no fields");
   if (definition.fields.size() > kMaxFields)
     return invalid(std::to_string(definition.fields.size()) + " fields, more than " + std::to_string(kMaxFields));
   std::set<std::string> names;
   for (std::size_t i = 0; i < definition.fields.size(); ++i) {
-    const FieldSpec& f = definition.fields[i];
+    const FieldDefinition& f = definition.fields[i];
     const std::string what = "field " + std::to_string(i + 1);
     std::string stored;
     PX_RETURN_IF_ERROR(checkName(what, f.name, codePage, stored));
@@ -98,7 +98,7 @@ Status checkFields(const TableSpec& definition, const CodePage& codePage, const 
   if (definition.keyFields < 0 || static_cast<std::size_t>(definition.keyFields) > definition.fields.size())
     return invalid(std::to_string(definition.keyFields) + " key fields of " + std::to_string(definition.fields.size()));
   for (int i = 0; i < definition.keyFields; ++i) {
-    const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
+    const FieldDefinition& f = definition.fields[static_cast<std::size_t>(i)];
     if (!isKeyable(f.type))
       return invalid("key field " + quoted(f.name) + ": " + std::string(typeName(f.type)) +
                      " fields cannot be part of a key");
@@ -118,8 +118,8 @@ Status checkFields(const TableSpec& definition, const CodePage& codePage, const 
   return Status::Ok();
 }
 
-Status checkIndex(const TableSpec& definition, std::size_t indexNo, const CodePage& codePage) {
-  const SecondaryIndexSpec& x = definition.indexes[indexNo];
+Status checkIndex(const TableDefinition& definition, std::size_t indexNo, const CodePage& codePage) {
+  const SecondaryIndexDefinition& x = definition.indexes[indexNo];
   const std::string what = x.name.empty() ? "index " + std::to_string(indexNo + 1)
                                           : "index " + quoted(x.name);
   if (x.fields.empty()) return invalid(what + " indexes no field");
@@ -129,7 +129,7 @@ Status checkIndex(const TableSpec& definition, std::size_t indexNo, const CodePa
       return invalid(what + " names field position " + std::to_string(position) + ", which the table does not have");
     if (!seen.insert(position).second)
       return invalid(what + " names field " + quoted(definition.fields[static_cast<std::size_t>(position)].name) + " twice");
-    const FieldSpec& f = definition.fields[static_cast<std::size_t>(position)];
+    const FieldDefinition& f = definition.fields[static_cast<std::size_t>(position)];
     if (!isKeyable(f.type))
       return invalid(what + ": " + std::string(typeName(f.type)) + " field " + quoted(f.name) + " cannot be indexed");
   }
@@ -145,9 +145,9 @@ Status checkIndex(const TableSpec& definition, std::size_t indexNo, const CodePa
     PX_RETURN_IF_ERROR(checkName(what, x.name, codePage, stored));
   }
   // The .X records live in blocks of the table's size, the .Y entries in tree blocks.
-  const std::vector<IndexFieldSpec> fields = secondaryFields(definition, indexNo);
+  const std::vector<IndexFieldDefinition> fields = secondaryFields(definition, indexNo);
   int xSize = 0;
-  for (const IndexFieldSpec& f : fields) xSize += recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte));
+  for (const IndexFieldDefinition& f : fields) xSize += recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte));
   const std::size_t blockSize = static_cast<std::size_t>(definition.blockSizeKiB) * 1024;
   if (block::capacity(blockSize, static_cast<std::size_t>(xSize)) == 0)
     return Status(rc::kRecordTooLarge, "table definition: " + what + ": its entries of " + std::to_string(xSize) +
@@ -158,13 +158,13 @@ Status checkIndex(const TableSpec& definition, std::size_t indexNo, const CodePa
   return Status::Ok();
 }
 
-Status checkIndexes(const TableSpec& definition, const CodePage& codePage, const Collation& collation) {
+Status checkIndexes(const TableDefinition& definition, const CodePage& codePage, const Collation& collation) {
   std::set<std::string> names;
   std::set<int> unnamedFields;
   std::size_t named = 0;
   for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
     PX_RETURN_IF_ERROR(checkIndex(definition, i, codePage));
-    const SecondaryIndexSpec& x = definition.indexes[i];
+    const SecondaryIndexDefinition& x = definition.indexes[i];
     if (x.name.empty()) {
       const int position = x.fields.front();
       if (!unnamedFields.insert(position).second)
@@ -184,9 +184,9 @@ Status checkIndexes(const TableSpec& definition, const CodePage& codePage, const
 
 }  // namespace
 
-int recordSizeOf(const TableSpec& definition) {
+int recordSizeOf(const TableDefinition& definition) {
   int size = 0;
-  for (const FieldSpec& f : definition.fields) {
+  for (const FieldDefinition& f : definition.fields) {
     if (f.sizeByte < 0 || f.sizeByte > 255) return 0;
     const int fieldSize = recordSizeOf(f.type, static_cast<std::uint8_t>(f.sizeByte));
     if (fieldSize == 0) return 0;
@@ -219,11 +219,11 @@ int treeBlockSizeKiB(std::size_t entrySize) {
   return 0;
 }
 
-std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::size_t indexNo) {
-  const SecondaryIndexSpec& x = definition.indexes[indexNo];
-  std::vector<IndexFieldSpec> out;
+std::vector<IndexFieldDefinition> secondaryFields(const TableDefinition& definition, std::size_t indexNo) {
+  const SecondaryIndexDefinition& x = definition.indexes[indexNo];
+  std::vector<IndexFieldDefinition> out;
   for (int position : x.fields) {
-    const FieldSpec& f = definition.fields[static_cast<std::size_t>(position)];
+    const FieldDefinition& f = definition.fields[static_cast<std::size_t>(position)];
     std::uint16_t number = static_cast<std::uint16_t>(position + 1);
     if (x.descending) number |= h::kDescendingFieldBit;
     out.push_back({f.name, f.type, f.sizeByte, number});
@@ -233,7 +233,7 @@ std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::si
   };
   if (hasMaintainedIndexes(definition)) {
     for (int i = 0; i < definition.keyFields; ++i) {
-      const FieldSpec& f = definition.fields[static_cast<std::size_t>(i)];
+      const FieldDefinition& f = definition.fields[static_cast<std::size_t>(i)];
       append(f.name, f.type, f.sizeByte);
     }
     append(h::kHintBlockNumber, FieldType::Short, 2);
@@ -245,8 +245,8 @@ std::vector<IndexFieldSpec> secondaryFields(const TableSpec& definition, std::si
   return out;
 }
 
-std::string secondaryIndexSuffix(const TableSpec& definition, std::size_t indexNo) {
-  const SecondaryIndexSpec& x = definition.indexes[indexNo];
+std::string secondaryIndexSuffix(const TableDefinition& definition, std::size_t indexNo) {
+  const SecondaryIndexDefinition& x = definition.indexes[indexNo];
   char suffix[8];
   if (x.name.empty()) {
     std::snprintf(suffix, sizeof suffix, "X%02X", static_cast<unsigned>(x.fields.front() + 1) & 0xFFu);
@@ -259,7 +259,7 @@ std::string secondaryIndexSuffix(const TableSpec& definition, std::size_t indexN
   return suffix;
 }
 
-Status validate(const TableSpec& definition) {
+Status validate(const TableDefinition& definition) {
   const std::uint8_t v = definition.fileVersion;
   if (v != h::kVersion4x && v != h::kVersion5x && v != h::kVersion70)
     return Status(rc::kUnsupportedVersion, "table definition: file version " + std::to_string(v) +
