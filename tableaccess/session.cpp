@@ -3,33 +3,15 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <mutex>
 
 #include "tableaccess/database.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"
 
-namespace {
-
-std::mutex& SessionCriticalSection() {
-  static std::mutex section;
+std::recursive_mutex& SessionLock::Section() {
+  static std::recursive_mutex section;
   return section;
 }
-
-thread_local int lockDepth = 0;
-
-}  // namespace
-
-SessionLock::SessionLock() {
-  if (lockDepth == 0) SessionCriticalSection().lock();
-  ++lockDepth;
-}
-
-SessionLock::~SessionLock() {
-  if (--lockDepth == 0) SessionCriticalSection().unlock();
-}
-
-int SessionLock::Depth() { return lockDepth; }
 
 TSession& Session() {
   static TSession* session = [] {

@@ -3,6 +3,7 @@
 // connecting a database. The default session is the only one of this program.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,14 +62,18 @@ void EndDefaultSession();
 // The session of a name: the default one for "" or its own name; null if none.
 TSession* FindSession(const std::string& name);
 
-// The counted session lock: the first acquisition enters the process-wide
-// critical section, nested ones only count, the last release leaves it.
+// The session lock: one process-wide critical section around finding,
+// creating and connecting a database. It is recursive: a thread that holds it
+// may take it again, and the last release on that thread leaves it.
 class SessionLock {
  public:
-  SessionLock();
-  ~SessionLock();
+  SessionLock() : hold_(Section()) {}
   SessionLock(const SessionLock&) = delete;
   SessionLock& operator=(const SessionLock&) = delete;
-  // How many acquisitions the current thread holds.
-  static int Depth();
+
+  // The critical section itself.
+  static std::recursive_mutex& Section();
+
+ private:
+  std::scoped_lock<std::recursive_mutex> hold_;
 };

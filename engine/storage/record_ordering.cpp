@@ -44,22 +44,6 @@ void RecordOrdering::erase(RecordId id) {
 
 bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {
   const auto& records = *self->records_;
-  if (a == kProbe || b == kProbe) {
-    const bool probeFirst = a == kProbe;
-    const RecordId other = probeFirst ? b : a;
-    int c = 0;
-    if (self->numeric_) {
-      c = self->compareNumbers(self->probeNumber_, self->numbers_[other]);
-      if (!probeFirst) c = -c;
-      if (c != 0) return c < 0;
-      c = self->order_.compare(self->probe_, records[other].data(), true);
-    } else {
-      c = self->order_.compare(self->probe_, records[other].data());
-    }
-    // Equal keys: the probe stands before them, or after them with probeAfter_.
-    if (c != 0) return probeFirst ? c < 0 : c > 0;
-    return probeFirst ? !self->probeAfter_ : self->probeAfter_;
-  }
   if (self->numeric_) {
     const int n = self->compareNumbers(self->numbers_[a], self->numbers_[b]);
     if (n != 0) return n < 0;
@@ -70,13 +54,29 @@ bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {
   return c != 0 ? c < 0 : a < b;
 }
 
+int RecordOrdering::compareProbe(const Probe& probe, RecordId id) const {
+  const std::uint8_t* record = (*records_)[id].data();
+  if (!numeric_) return order_.compare(probe.key, record);
+  const int n = compareNumbers(probe.number, numbers_[id]);
+  return n != 0 ? n : order_.compare(probe.key, record, true);
+}
+
+bool RecordOrdering::Less::operator()(const Probe& probe, RecordId id) const {
+  const int c = self->compareProbe(probe, id);
+  return c != 0 ? c < 0 : !probe.after;
+}
+
+bool RecordOrdering::Less::operator()(RecordId id, const Probe& probe) const {
+  const int c = self->compareProbe(probe, id);
+  return c != 0 ? c > 0 : probe.after;
+}
+
 RecordOrdering::Set::const_iterator RecordOrdering::seek(const std::uint8_t* key, bool after) const {
-  probe_ = key;
-  probeAfter_ = after;
-  if (numeric_) probeNumber_ = numberOf(key);
-  auto it = ids_.lower_bound(kProbe);
-  probe_ = nullptr;
-  return it;
+  Probe probe;
+  probe.key = key;
+  probe.after = after;
+  if (numeric_) probe.number = numberOf(key);
+  return ids_.lower_bound(probe);
 }
 
 int RecordOrdering::compareToKey(RecordId id, const std::uint8_t* key) const {

@@ -19,7 +19,8 @@ namespace px {
 
 namespace {
 
-constexpr WritableTable::RecordId kProbe = std::numeric_limits<WritableTable::RecordId>::max();
+// Ids run below this; a table that would need it is full.
+constexpr WritableTable::RecordId kIdLimit = std::numeric_limits<WritableTable::RecordId>::max();
 // A Graphic value begins with an 8-byte type and length prefix that the
 // in-record leader leaves out.
 constexpr std::size_t kGraphicPrefix = 8;
@@ -42,15 +43,18 @@ bool sameBlob(const blob::Descriptor& a, const blob::Descriptor& b) {
 
 }  // namespace
 
-// The probe buffer for key searches sits in a thread-local, so const lookups
-// need no member state.
-static thread_local const std::uint8_t* probeRecord = nullptr;
-
 bool WritableTable::IdOrder::operator()(RecordId a, RecordId b) const {
   if (!table->isKeyed()) return a < b;
-  const std::uint8_t* ra = a == kProbe ? probeRecord : table->records_[a].data();
-  const std::uint8_t* rb = b == kProbe ? probeRecord : table->records_[b].data();
-  return table->keyOrder_.less(ra, rb);
+  return table->keyOrder_.less(table->records_[a].data(), table->records_[b].data());
+}
+
+// Key searches run on keyed tables only.
+bool WritableTable::IdOrder::operator()(KeyProbe probe, RecordId id) const {
+  return table->keyOrder_.less(probe.record, table->records_[id].data());
+}
+
+bool WritableTable::IdOrder::operator()(RecordId id, KeyProbe probe) const {
+  return table->keyOrder_.less(table->records_[id].data(), probe.record);
 }
 
 Status WritableTable::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
@@ -144,9 +148,7 @@ std::size_t WritableTable::unchangedBlocks(std::size_t newBlocks, std::size_t pe
 
 bool WritableTable::findByKey(const std::uint8_t* keyRecord, RecordId& id) const {
   if (!isKeyed()) return false;
-  probeRecord = keyRecord;
-  auto it = order_.find(kProbe);
-  probeRecord = nullptr;
+  const auto it = order_.find(KeyProbe{keyRecord});
   if (it == order_.end()) return false;
   id = *it;
   return true;
@@ -154,10 +156,7 @@ bool WritableTable::findByKey(const std::uint8_t* keyRecord, RecordId& id) const
 
 std::vector<WritableTable::RecordId> WritableTable::idsFrom(const std::uint8_t* keyRecord) const {
   if (!isKeyed()) return orderedIds();
-  probeRecord = keyRecord;
-  auto it = order_.lower_bound(kProbe);
-  probeRecord = nullptr;
-  return {it, order_.end()};
+  return {order_.lower_bound(KeyProbe{keyRecord}), order_.end()};
 }
 
 Status WritableTable::readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out) const {
@@ -258,7 +257,7 @@ void WritableTable::releaseBlobs(const std::uint8_t* oldRecord, const std::uint8
 Status WritableTable::insert(const Bytes& record, RecordId* id) {
   if (record.size() != header().recordSize)
     return Status(rc::kInvalidParameter, table_->data().name() + ": record buffer of the wrong size");
-  if (records_.size() >= kProbe) return Status(rc::kTableFull, table_->data().name() + ": too many records");
+  if (records_.size() >= kIdLimit) return Status(rc::kTableFull, table_->data().name() + ": too many records");
   ++changes_;
   records_.push_back(record);
   const auto newId = static_cast<RecordId>(records_.size() - 1);

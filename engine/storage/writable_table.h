@@ -109,9 +109,19 @@ class WritableTable {
   Status buildImages(std::vector<FileImage>& images);
 
  private:
+  // A record buffer that a key search compares with the records in order_,
+  // on its key fields.
+  struct KeyProbe {
+    const std::uint8_t* record;
+  };
+  // Orders record ids by their records' keys (by id for an unkeyed table);
+  // transparent, so that a search takes a KeyProbe in place of an id.
   struct IdOrder {
+    using is_transparent = void;
     const WritableTable* table;
     bool operator()(RecordId a, RecordId b) const;
+    bool operator()(KeyProbe probe, RecordId id) const;
+    bool operator()(RecordId id, KeyProbe probe) const;
   };
 
   using OrderSet = std::set<RecordId, IdOrder>;

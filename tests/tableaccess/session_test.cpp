@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "engine/io/fault_injecting_file_system.h"
 #include "tableaccess/database.h"
 #include "tableaccess/db_errors.h"
@@ -150,17 +152,26 @@ TEST_F(SessionTest, UnknownSessionNameIsRefusedWithoutPrefix) {
   }
 }
 
-TEST_F(SessionTest, SessionLockCountsNestedAcquisitions) {
-  EXPECT_EQ(SessionLock::Depth(), 0);
+// Nested acquisitions on one thread go through; another thread gets the lock
+// only after the outermost release.
+TEST_F(SessionTest, SessionLockIsRecursiveAndExcludesOtherThreads) {
+  auto otherThreadGetsIt = [] {
+    bool got = false;
+    std::thread([&got] {
+      got = SessionLock::Section().try_lock();
+      if (got) SessionLock::Section().unlock();
+    }).join();
+    return got;
+  };
   {
     SessionLock outer;
     {
       SessionLock inner;
-      EXPECT_EQ(SessionLock::Depth(), 2);
+      EXPECT_FALSE(otherThreadGetsIt());
     }
-    EXPECT_EQ(SessionLock::Depth(), 1);
+    EXPECT_FALSE(otherThreadGetsIt());
   }
-  EXPECT_EQ(SessionLock::Depth(), 0);
+  EXPECT_TRUE(otherThreadGetsIt());
 }
 
 TEST_F(SessionTest, EndingTheSessionWritesAndReleasesEveryDatabase) {
