@@ -19,15 +19,6 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    if (up(a[i]) != up(b[i])) return false;
-  }
-  return true;
-}
-
 std::optional<double> parseNumber(std::string_view text, const FilterLocale& locale) {
   text = trimmed(text);
   const std::string separator = EncodeUtf8(locale.decimalSeparator);
@@ -154,8 +145,8 @@ std::optional<px::FieldType> EngineFieldType(TFieldType type) {
 
 bool TextToTruthValue(std::string_view text, const FilterLocale& locale) {
   const std::string_view t = trimmed(text);
-  if (sameWord(t, fm::kTrueWord)) return true;
-  if (sameWord(t, fm::kFalseWord)) return false;
+  if (SameWord(t, fm::kTrueWord)) return true;
+  if (SameWord(t, fm::kFalseWord)) return false;
   if (const auto number = parseNumber(t, locale)) return *number != 0;
   throw EConvertError(fm::kNotABoolean);
 }

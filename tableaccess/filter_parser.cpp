@@ -25,15 +25,6 @@ int characterCount(std::string_view utf8) {
   return n;
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    if (up(a[i]) != up(b[i])) return false;
-  }
-  return true;
-}
-
 bool isDateTimeType(TFieldType t) {
   return t == TFieldType::ftDate || t == TFieldType::ftTime || t == TFieldType::ftDateTime ||
          t == TFieldType::ftTimeStamp;
@@ -110,7 +101,7 @@ FilterExpr::Ptr FilterParser::operatorNode(FilterExprOp op, FilterExpr::Ptr left
 }
 
 bool FilterParser::atWord(std::string_view word) const {
-  return tokens_.Token() == FilterToken::Symbol && sameWord(tokens_.Text(), word);
+  return tokens_.Token() == FilterToken::Symbol && SameWord(tokens_.Text(), word);
 }
 
 void FilterParser::expected(const char* format) const { DatabaseErrorFmt(format, tokens_.TokenName()); }
@@ -218,9 +209,9 @@ FilterExpr::Ptr FilterParser::primary() {
   switch (tokens_.Token()) {
     case FilterToken::Symbol: {
       const std::string& word = tokens_.Text();
-      if (sameWord(word, "NULL")) n = constantNode(std::monostate{}, TFieldType::ftUnknown, 0);
-      else if (sameWord(word, fm::kTrueWord)) n = constantNode(true, TFieldType::ftBoolean, 0);
-      else if (sameWord(word, fm::kFalseWord)) n = constantNode(false, TFieldType::ftBoolean, 0);
+      if (SameWord(word, "NULL")) n = constantNode(std::monostate{}, TFieldType::ftUnknown, 0);
+      else if (SameWord(word, fm::kTrueWord)) n = constantNode(true, TFieldType::ftBoolean, 0);
+      else if (SameWord(word, fm::kFalseWord)) n = constantNode(false, TFieldType::ftBoolean, 0);
       else n = fieldNode(word);
       break;
     }

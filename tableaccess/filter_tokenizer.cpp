@@ -30,17 +30,6 @@ bool isSymbolChar(char32_t c) {
   return isLetter(c) || isDigit(c) || c == U'_' || c == U'.' || c == U'[' || c == U']' || c > 255;
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Decodes strictly: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool decodeUtf8(std::string_view text, std::vector<char32_t>& chars, std::vector<std::size_t>& offsets) {
   std::size_t i = 0;
@@ -82,6 +71,17 @@ bool decodeUtf8(std::string_view text, std::vector<char32_t>& chars, std::vector
 }
 
 }  // namespace
+
+bool SameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
 
 std::string EncodeUtf8(char32_t c) {
   std::string out;
@@ -248,11 +248,11 @@ void FilterTokenizer::readSymbol() {
   pos_ = p;
   text_ = std::string(slice(start_, pos_));
   token_ = FilterToken::Symbol;
-  if (sameWord(text_, "LIKE")) {
+  if (SameWord(text_, "LIKE")) {
     token_ = FilterToken::Like;
-  } else if (sameWord(text_, "IN")) {
+  } else if (SameWord(text_, "IN")) {
     token_ = FilterToken::In;
-  } else if (sameWord(text_, "IS")) {
+  } else if (SameWord(text_, "IS")) {
     readIsKeyword();
   }
 }
@@ -266,9 +266,9 @@ std::string_view FilterTokenizer::nextWord() {
 
 void FilterTokenizer::readIsKeyword() {
   const std::string_view word = nextWord();
-  if (sameWord(word, "NULL")) {
+  if (SameWord(word, "NULL")) {
     token_ = FilterToken::IsNull;
-  } else if (sameWord(word, "NOT") && sameWord(nextWord(), "NULL")) {
+  } else if (SameWord(word, "NOT") && SameWord(nextWord(), "NULL")) {
     token_ = FilterToken::IsNotNull;
   } else {
     DatabaseError(filter_messages::kInvalidKeyword);

@@ -68,3 +68,8 @@ class FilterTokenizer {
 
 // UTF-8 of one code point.
 std::string EncodeUtf8(char32_t c);
+
+// Whether two words are the same, ASCII letters compared without regard to
+// case and every other byte as it is: how the language matches its keywords
+// and truth words, whatever the process's locale.
+bool SameWord(std::string_view a, std::string_view b);

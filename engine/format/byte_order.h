@@ -1,5 +1,6 @@
-// Little-endian access to header and block bytes. Callers check bounds before
-// they read; these helpers only assemble the bytes.
+// Little-endian access to the bytes of headers, blocks and the engine's own
+// patch files. Callers check bounds before they read; these helpers only
+// assemble the bytes.
 #pragma once
 
 #include <cstdint>
@@ -14,12 +15,19 @@ inline std::uint32_t le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
+inline std::uint64_t le64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(le32(p)) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
+}
 inline void putLe16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);
   p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 inline void putLe32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline void putLe64(std::uint8_t* p, std::uint64_t v) {
+  putLe32(p, static_cast<std::uint32_t>(v));
+  putLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 }  // namespace px

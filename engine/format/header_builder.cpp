@@ -81,7 +81,7 @@ class Context {
     PX_RETURN_IF_ERROR(validate(definition));
     definition_ = &definition;
     codePage_ = CodePage::find(definition.codePage);
-    sortOrder_ = findSortOrder(definition.sortOrder);
+    sortOrder_ = h::findSortOrder(definition.sortOrder);
     if (tableName.empty()) return Status(rc::kInvalidParameter, "no table name given");
     tableName_ = tableName;
     return Status::Ok();

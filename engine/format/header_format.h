@@ -2,8 +2,10 @@
 // (paradox-format.md section 2). Every header offset has its one home here.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace px::header {
 
@@ -124,7 +126,8 @@ inline constexpr const char* kHintBlockNumber = "Blk Num";   // Short
 inline constexpr const char* kHintRecordNumber = "Tup No";   // Long
 inline constexpr const char* kHintRecordOffset = "Tup Offset";  // Short
 
-// Section 10.1: the code byte 0x29 that goes with each sort-order name.
+// Section 10.1: the code byte 0x29 that goes with each sort-order name. The
+// one list of these codes: the collations (collation.cpp) look theirs up here.
 struct SortOrderCode {
   const char* name;
   std::uint8_t code;
@@ -135,5 +138,18 @@ inline constexpr SortOrderCode kSortOrderCodes[] = {
     {"ANSISWFN", 0x69}, {"ANSINOR4", 0x4E}, {"ANSISPAN", 0x5D}, {"DBWINUS0", 0x4C},
     {"DBWINWE0", 0x40}, {"BLLT1DE0", 0x18}, {"china", 0x03},    {"BLROM800", 0x14},
 };
+
+// The entry for a sort-order name, ASCII letter case ignored (the entry has
+// the spelling headers store); nullptr for a name the list lacks.
+constexpr const SortOrderCode* findSortOrder(std::string_view name) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (const SortOrderCode& entry : kSortOrderCodes) {
+    const std::string_view listed(entry.name);
+    if (std::equal(listed.begin(), listed.end(), name.begin(), name.end(),
+                   [&lower](char a, char b) { return lower(a) == lower(b); }))
+      return &entry;
+  }
+  return nullptr;
+}
 
 }  // namespace px::header

@@ -195,24 +195,6 @@ int recordSizeOf(const TableDefinition& definition) {
   return size;
 }
 
-const h::SortOrderCode* findSortOrder(std::string_view sortOrderName) {
-  for (const h::SortOrderCode& entry : h::kSortOrderCodes) {
-    const std::string_view name(entry.name);
-    if (name.size() == sortOrderName.size() &&
-        std::equal(name.begin(), name.end(), sortOrderName.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-        }))
-      return &entry;
-  }
-  return nullptr;
-}
-
-std::optional<std::uint8_t> sortOrderCode(std::string_view sortOrderName) {
-  const h::SortOrderCode* entry = findSortOrder(sortOrderName);
-  if (!entry) return std::nullopt;
-  return entry->code;
-}
-
 int treeBlockSizeKiB(std::size_t entrySize) {
   for (int kib : kTreeBlockSizesKiB)
     if (block::capacity(static_cast<std::size_t>(kib) * 1024, entrySize) >= kMinTreeEntries) return kib;
@@ -274,8 +256,8 @@ Status validate(const TableDefinition& definition) {
   if (!codePage)
     return Status(rc::kUnsupportedCodePage,
                   "table definition: code page " + std::to_string(definition.codePage) + " is not supported");
-  const std::optional<std::uint8_t> code = sortOrderCode(definition.sortOrder);
-  const Collation* collation = code ? Collation::find(definition.sortOrder, *code) : nullptr;
+  const h::SortOrderCode* sortOrder = h::findSortOrder(definition.sortOrder);
+  const Collation* collation = sortOrder ? Collation::find(definition.sortOrder, sortOrder->code) : nullptr;
   if (!collation)
     return Status(rc::kUnsupportedSortOrder,
                   "table definition: sort order " + quoted(definition.sortOrder) + " is not supported");

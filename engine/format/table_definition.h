@@ -57,12 +57,6 @@ Status validate(const TableDefinition& definition);
 // same suffix with 'Y'. REQUIRES: validate(definition) succeeded, indexNo in range.
 std::string secondaryIndexSuffix(const TableDefinition& definition, std::size_t indexNo);
 
-// The entry of section 10.1 for a sort-order name, letter case ignored (its
-// name has the spelling headers store); nullptr for a name the format does not
-// list. sortOrderCode gives its header byte 0x29.
-const header::SortOrderCode* findSortOrder(std::string_view sortOrderName);
-std::optional<std::uint8_t> sortOrderCode(std::string_view sortOrderName);
-
 // Bytes of one record of the table, or 0 when a field's size byte is invalid.
 int recordSizeOf(const TableDefinition& definition);
 

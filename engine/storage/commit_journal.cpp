@@ -246,12 +246,9 @@ class TemporaryWriter {
   Bytes buffer_, piece_;
 };
 
-// A patch range's length has 32 bits; longer stretches take several ranges.
-constexpr std::uint64_t kLongestRange = 0xFFFF0000;
-
 std::uint64_t rangeCount(const std::vector<ChangedStretch>& stretches) {
   std::uint64_t count = 0;
-  for (const ChangedStretch& s : stretches) count += (s.length + kLongestRange - 1) / kLongestRange;
+  for (const ChangedStretch& s : stretches) count += (s.length + file_patch::kLongestRange - 1) / file_patch::kLongestRange;
   return count;
 }
 
@@ -259,13 +256,13 @@ std::uint64_t rangeCount(const std::vector<ChangedStretch>& stretches) {
 Status writePatch(FileSystem& fs, const fs::path& path, std::uint64_t newSize,
                   const std::vector<ChangedStretch>& stretches, std::uint64_t& size, std::uint64_t& sum) {
   const std::uint64_t ranges = rangeCount(stretches);
-  size = filePatchHeader(0, 0).size() + ranges * filePatchRangeHeader(0, 0).size();
+  size = file_patch::kHeaderSize + ranges * file_patch::kRangeHeaderSize;
   for (const ChangedStretch& s : stretches) size += s.length;
   TemporaryWriter out(fs, path, size);
   PX_RETURN_IF_ERROR(out.add(filePatchHeader(newSize, static_cast<std::uint32_t>(ranges))));
   for (const ChangedStretch& s : stretches) {
-    for (std::uint64_t from = 0; from < s.length; from += kLongestRange) {
-      const std::uint64_t length = std::min(kLongestRange, s.length - from);
+    for (std::uint64_t from = 0; from < s.length; from += file_patch::kLongestRange) {
+      const std::uint64_t length = std::min(file_patch::kLongestRange, s.length - from);
       PX_RETURN_IF_ERROR(out.add(filePatchRangeHeader(s.offset + from, static_cast<std::uint32_t>(length))));
       PX_RETURN_IF_ERROR(out.add(s, from, length));
     }

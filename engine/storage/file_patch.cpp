@@ -2,32 +2,29 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "engine/format/byte_order.h"
 
 namespace px {
 
+using namespace file_patch;
+
 namespace {
 
-constexpr std::string_view kMagic = "PXPATCH1";
-constexpr std::size_t kHeaderSize = 8 + 8 + 4;
-constexpr std::size_t kRangeHeaderSize = 8 + 4;
 // The file is compared a megabyte at a time, so that a large file is never
 // held twice.
-constexpr std::size_t kPiece = 256 * file_patch::kUnit;
+constexpr std::size_t kPiece = 256 * kUnit;
 
-void putLe64(Bytes& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+void putHeader(std::uint8_t* p, std::uint64_t newSize, std::uint32_t rangeCount) {
+  std::copy(kMagic.begin(), kMagic.end(), p + kMagicAt);
+  putLe64(p + kNewSizeAt, newSize);
+  putLe32(p + kRangeCountAt, rangeCount);
 }
-void putLe32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-std::uint64_t le64(const std::uint8_t* p) {
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
+
+void putRangeHeader(std::uint8_t* p, std::uint64_t offset, std::uint32_t length) {
+  putLe64(p + kRangeOffsetAt, offset);
+  putLe32(p + kRangeLengthAt, length);
 }
 
 struct Stretch {
@@ -41,22 +38,17 @@ void addStretch(std::vector<Stretch>& stretches, std::uint64_t begin, std::uint6
 
 Status corrupt(const std::string& what) { return Status(rc::kFileCorrupt, "patch file: " + what); }
 
-// A range's length has 32 bits; longer stretches are cut.
-constexpr std::uint64_t kLongest = std::numeric_limits<std::uint32_t>::max() / file_patch::kUnit * file_patch::kUnit;
-
 }  // namespace
 
 Bytes filePatchHeader(std::uint64_t newSize, std::uint32_t rangeCount) {
-  Bytes header(kMagic.begin(), kMagic.end());
-  putLe64(header, newSize);
-  putLe32(header, rangeCount);
+  Bytes header(kHeaderSize);
+  putHeader(header.data(), newSize, rangeCount);
   return header;
 }
 
 Bytes filePatchRangeHeader(std::uint64_t offset, std::uint32_t length) {
-  Bytes header;
-  putLe64(header, offset);
-  putLe32(header, length);
+  Bytes header(kRangeHeaderSize);
+  putRangeHeader(header.data(), offset, length);
   return header;
 }
 
@@ -64,7 +56,7 @@ Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::spa
                      Bytes& patch, bool& identical) {
   patch.clear();
   identical = false;
-  if (contents.size() < file_patch::kMinimumSize || !fs.exists(path)) return Status::Ok();
+  if (contents.size() < kMinimumSize || !fs.exists(path)) return Status::Ok();
   const std::uint64_t limit = contents.size() / 2;
   std::vector<Stretch> stretches;
   std::uint64_t changed = 0;
@@ -74,8 +66,8 @@ Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::spa
     PX_RETURN_IF_ERROR(fs.readRange(path, at, kPiece, piece));
     oldSize = at + piece.size();
     if (oldSize > contents.size()) return Status::Ok();  // it would have to shrink
-    for (std::size_t unit = 0; unit < piece.size(); unit += file_patch::kUnit) {
-      const std::size_t length = std::min(file_patch::kUnit, piece.size() - unit);
+    for (std::size_t unit = 0; unit < piece.size(); unit += kUnit) {
+      const std::size_t length = std::min(kUnit, piece.size() - unit);
       const std::uint64_t position = at + unit;
       if (std::memcmp(piece.data() + unit, contents.data() + position, length) == 0) continue;
       addStretch(stretches, position, position + length);
@@ -94,38 +86,36 @@ Status makeFilePatch(FileSystem& fs, const std::filesystem::path& path, std::spa
   }
   if (changed > limit) return Status::Ok();
 
-  patch.reserve(kHeaderSize + changed + kRangeHeaderSize * (stretches.size() + changed / kLongest + 1));
-  patch.insert(patch.end(), kMagic.begin(), kMagic.end());
-  putLe64(patch, contents.size());
-  const std::size_t countAt = patch.size();
-  putLe32(patch, 0);
+  patch.reserve(kHeaderSize + changed + kRangeHeaderSize * (stretches.size() + changed / kLongestRange + 1));
+  patch.resize(kHeaderSize);
   std::uint32_t count = 0;
   for (const Stretch& s : stretches) {
-    for (std::uint64_t begin = s.begin; begin < s.end; begin += kLongest) {
-      const std::uint64_t end = std::min(s.end, begin + kLongest);
-      putLe64(patch, begin);
-      putLe32(patch, static_cast<std::uint32_t>(end - begin));
+    for (std::uint64_t begin = s.begin; begin < s.end; begin += kLongestRange) {
+      const std::uint64_t end = std::min(s.end, begin + kLongestRange);
+      const std::size_t at = patch.size();
+      patch.resize(at + kRangeHeaderSize);
+      putRangeHeader(patch.data() + at, begin, static_cast<std::uint32_t>(end - begin));
       patch.insert(patch.end(), contents.begin() + static_cast<std::ptrdiff_t>(begin),
                    contents.begin() + static_cast<std::ptrdiff_t>(end));
       ++count;
     }
   }
-  px::putLe32(patch.data() + countAt, count);
+  putHeader(patch.data(), contents.size(), count);
   return Status::Ok();
 }
 
 Status readFilePatch(std::span<const std::uint8_t> patch, std::uint64_t& size, std::vector<PatchRange>& ranges) {
   ranges.clear();
-  if (patch.size() < kHeaderSize || std::memcmp(patch.data(), kMagic.data(), kMagic.size()) != 0)
+  if (patch.size() < kHeaderSize || std::memcmp(patch.data() + kMagicAt, kMagic.data(), kMagic.size()) != 0)
     return corrupt("no patch header");
-  size = le64(patch.data() + 8);
-  const std::uint32_t count = le32(patch.data() + 16);
+  size = le64(patch.data() + kNewSizeAt);
+  const std::uint32_t count = le32(patch.data() + kRangeCountAt);
   std::size_t at = kHeaderSize;
   std::uint64_t end = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (patch.size() - at < kRangeHeaderSize) return corrupt("range " + std::to_string(i + 1) + " is cut off");
-    const std::uint64_t offset = le64(patch.data() + at);
-    const std::uint32_t length = le32(patch.data() + at + 8);
+    const std::uint64_t offset = le64(patch.data() + at + kRangeOffsetAt);
+    const std::uint32_t length = le32(patch.data() + at + kRangeLengthAt);
     at += kRangeHeaderSize;
     if (patch.size() - at < length) return corrupt("range " + std::to_string(i + 1) + " is cut off");
     if (offset < end || offset > size || size - offset < length)

@@ -4,11 +4,8 @@
 // written into the file in place. A commit journals such a patch instead of a
 // whole new copy of the file (commit_journal.cpp).
 //
-// A patch file: "PXPATCH1", the new size (8 bytes), the number of ranges
-// (4 bytes), then per range its offset (8 bytes), its length (4 bytes) and its
-// bytes; little-endian, ranges in ascending order without overlap, all within
-// the new size. Applying it to the old file, or to a file it was partly applied
-// to already, gives the new contents.
+// The patch file's layout is file_patch_format.h. Applying a patch to the old
+// file, or to a file it was partly applied to already, gives the new contents.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/format/file_patch_format.h"
 #include "engine/format/value.h"
 #include "engine/io/file_system.h"
 #include "engine/status.h"
@@ -26,7 +24,11 @@ namespace file_patch {
 // Files below this size are rewritten whole; so is a file when its patch
 // would carry more than half of the new contents.
 inline constexpr std::size_t kMinimumSize = 64 * 1024;
+// Files are compared this many bytes at a time.
 inline constexpr std::size_t kUnit = 4096;
+// A stretch longer than a range can hold is cut into ranges of this length,
+// whole units below the format's limit.
+inline constexpr std::uint64_t kLongestRange = kMaxRangeLength / kUnit * kUnit;
 }  // namespace file_patch
 
 struct PatchRange {
