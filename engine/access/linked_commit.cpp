@@ -50,6 +50,7 @@
 #include <vector>
 
 #include "engine/storage/commit_journal.h"
+#include "engine/storage/journal_text.h"
 
 namespace px {
 
@@ -62,11 +63,15 @@ constexpr std::string_view kVersion = "1";
 constexpr std::string_view kCopyTag = "copy";
 constexpr std::string_view kNewTag = "new";
 constexpr std::string_view kEndTag = "end";
-constexpr char kSeparator = '\t';
-constexpr char kLineEnd = '\n';
 constexpr std::size_t kHeaderFields = 4, kCopyFields = 5, kNewFields = 2, kEndFields = 3;
-constexpr std::size_t kHexDigits = 16;
-constexpr std::size_t kMaxDecimalDigits = 19;
+
+using journal_text::hex16;
+using journal_text::kChecksumDigits;
+using journal_text::kFieldSeparator;
+using journal_text::kLineEnd;
+using journal_text::parseDecimal;
+using journal_text::parseHex16;
+using journal_text::splitFields;
 
 struct LinkEntry {
   bool existed = true;  // false: the commit creates the target
@@ -79,45 +84,6 @@ struct LinkJournal {
   fs::path partner;
   std::vector<LinkEntry> entries;
 };
-
-std::string hex16(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out(kHexDigits, '0');
-  for (std::size_t i = kHexDigits; i-- > 0; value >>= 4) out[i] = kDigits[value & 0xF];
-  return out;
-}
-
-bool parseHex16(std::string_view text, std::uint64_t& value) {
-  if (text.size() != kHexDigits) return false;
-  value = 0;
-  for (char c : text) {
-    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    if (digit < 0) return false;
-    value = (value << 4) | static_cast<std::uint64_t>(digit);
-  }
-  return true;
-}
-
-bool parseDecimal(std::string_view text, std::uint64_t& value) {
-  if (text.empty() || text.size() > kMaxDecimalDigits) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return true;
-}
-
-std::vector<std::string_view> splitFields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = line.find(kSeparator, start);
-    fields.push_back(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return fields;
-    start = end + 1;
-  }
-}
 
 // A plain file name of the directory: nothing that reaches outside it.
 bool isPlainName(std::string_view name) {
@@ -138,7 +104,7 @@ std::string directoryText(const fs::path& directory) {
 }
 
 bool fitsOnALine(std::string_view text) {
-  return !text.empty() && text.find(kSeparator) == std::string_view::npos &&
+  return !text.empty() && text.find(kFieldSeparator) == std::string_view::npos &&
          text.find(kLineEnd) == std::string_view::npos;
 }
 
@@ -146,8 +112,8 @@ fs::path directoryOf(std::string_view text) { return fs::path(std::u8string(text
 
 std::string headerLine(std::uint64_t token, const fs::path& other) {
   std::string line(kMagic);
-  line.append(1, kSeparator).append(kVersion).append(1, kSeparator).append(hex16(token));
-  line.append(1, kSeparator).append(directoryText(other)).append(1, kLineEnd);
+  line.append(1, kFieldSeparator).append(kVersion).append(1, kFieldSeparator).append(hex16(token));
+  line.append(1, kFieldSeparator).append(directoryText(other)).append(1, kLineEnd);
   return line;
 }
 
@@ -155,14 +121,14 @@ Bytes encodeJournal(const LinkJournal& journal) {
   std::string text = headerLine(journal.token, journal.partner);
   for (const LinkEntry& e : journal.entries) {
     if (e.existed) {
-      text.append(kCopyTag).append(1, kSeparator).append(std::to_string(e.size)).append(1, kSeparator);
-      text.append(hex16(e.checksum)).append(1, kSeparator).append(e.copy).append(1, kSeparator).append(e.target);
+      text.append(kCopyTag).append(1, kFieldSeparator).append(std::to_string(e.size)).append(1, kFieldSeparator);
+      text.append(hex16(e.checksum)).append(1, kFieldSeparator).append(e.copy).append(1, kFieldSeparator).append(e.target);
     } else {
-      text.append(kNewTag).append(1, kSeparator).append(e.target);
+      text.append(kNewTag).append(1, kFieldSeparator).append(e.target);
     }
     text.append(1, kLineEnd);
   }
-  text.append(kEndTag).append(1, kSeparator).append(std::to_string(journal.entries.size())).append(1, kSeparator);
+  text.append(kEndTag).append(1, kFieldSeparator).append(std::to_string(journal.entries.size())).append(1, kFieldSeparator);
   const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
   text.append(hex16(CommitJournal::checksum({data, text.size()}))).append(1, kLineEnd);
   return Bytes(text.begin(), text.end());
@@ -194,7 +160,7 @@ Status decodeJournal(const fs::path& file, const Bytes& bytes, LinkJournal& jour
   std::uint64_t count = 0, sum = 0;
   if (end.size() != kEndFields || end[0] != kEndTag || !parseDecimal(end[1], count) || !parseHex16(end[2], sum))
     return Status::Ok();
-  const std::size_t sumStart = text.size() - 1 - kHexDigits;
+  const std::size_t sumStart = text.size() - 1 - kChecksumDigits;
   if (CommitJournal::checksum({bytes.data(), sumStart}) != sum) return Status::Ok();
   complete = true;
 

@@ -4,6 +4,7 @@
 
 #include "engine/format/block_format.h"
 #include "engine/format/byte_order.h"
+#include "engine/format/index_format.h"
 
 namespace px {
 
@@ -60,138 +61,193 @@ bool readCString(std::span<const std::uint8_t> bytes, std::size_t pos, std::size
 
 }  // namespace
 
+namespace {
+
+// decodeTableHeader's steps, in the order of the header's parts (section 2);
+// each checks what it reads against the buffer and what came before.
+class HeaderDecoder {
+ public:
+  HeaderDecoder(std::span<const std::uint8_t> bytes, const std::string& file, TableHeader& out)
+      : bytes_(bytes), p_(bytes.data()), file_(file), out_(out) {}
+
+  // Section 2.1: the fixed part, every file kind.
+  Status fixedPart() {
+    if (bytes_.size() < h::kFixedPartEnd)
+      return corrupt(file_, "the file has " + std::to_string(bytes_.size()) + " bytes, fewer than a header");
+    if (p_[h::kFileType] > h::kLastFileType)
+      return corrupt(file_, "unknown file type " + std::to_string(p_[h::kFileType]));
+    out_.fileType = static_cast<h::FileType>(p_[h::kFileType]);
+    out_.recordSize = le16(p_ + h::kRecordSize);
+    out_.headerSize = le16(p_ + h::kHeaderSize);
+    out_.blockSizeKiB = p_[h::kMaxTableSize];
+    out_.numRecords = le32(p_ + h::kNumRecords);
+    out_.usedBlocks = le16(p_ + h::kUsedBlocks);
+    out_.fileBlocks = le16(p_ + h::kFileBlocks);
+    out_.firstBlock = le16(p_ + h::kFirstBlock);
+    out_.lastBlock = le16(p_ + h::kLastBlock);
+    out_.indexFieldNumber = p_[h::kIndexFieldNumber];
+    out_.indexRoot = le16(p_ + h::kIndexRoot);
+    out_.indexLevels = p_[h::kIndexLevels];
+    numFields_ = le16(p_ + h::kNumFields);
+    out_.primaryKeyFields = le16(p_ + h::kPrimaryKeyFields);
+    encryption1_ = le32(p_ + h::kEncryption1);
+    out_.sortOrderCode = p_[h::kSortOrder];
+    out_.indexChangeCount = p_[h::kIndexChangeCount];
+    out_.changeCount = p_[h::kChangeCount];
+    out_.familyStamp = p_[h::kFamilyStamp];
+    out_.linkByte = p_[h::kLinkByte];
+    out_.writeProtected = p_[h::kWriteProtected] != 0;
+    out_.fileVersion = p_[h::kFileVersion];
+    out_.maxBlocks = le16(p_ + h::kMaxBlocks);
+    out_.autoInc = le32(p_ + h::kAutoInc);
+    out_.firstFreeBlock = le16(p_ + h::kFirstFreeBlock);
+    out_.realHeaderSize = le16(p_ + h::kRealHeaderSize);
+    out_.indexFlags = p_[h::kIndexFlags];
+    return Status::Ok();
+  }
+
+  // The version, the block and header sizes and the block counts make sense.
+  Status checkSizes() {
+    if (out_.fileVersion < h::kVersion30 || out_.fileVersion > h::kVersion70)
+      return Status(rc::kUnsupportedVersion,
+                    file_ + ": file version " + std::to_string(out_.fileVersion) + " is not supported (3 to 12 are)");
+    if (!h::isValidBlockSizeKiB(out_.blockSizeKiB))
+      return corrupt(file_, "block size of " + std::to_string(out_.blockSizeKiB) + " KiB");
+    out_.blockSize = static_cast<std::uint32_t>(out_.blockSizeKiB) * 1024;
+    if (out_.headerSize < h::kFixedPartEnd || out_.headerSize > bytes_.size())
+      return corrupt(file_, "header size " + std::to_string(out_.headerSize) + " does not fit a file of " +
+                                std::to_string(bytes_.size()) + " bytes");
+    if (numFields_ == 0) return corrupt(file_, "no fields");
+    if (out_.recordSize == 0 || block::capacity(out_.blockSize, out_.recordSize) == 0)
+      return corrupt(file_, "record size " + std::to_string(out_.recordSize) + " does not fit a block of " +
+                                std::to_string(out_.blockSize) + " bytes");
+    if (out_.fileBlocks != 0 && out_.usedBlocks > out_.fileBlocks)
+      return corrupt(file_, "more blocks in use (" + std::to_string(out_.usedBlocks) + ") than in the file (" +
+                                std::to_string(out_.fileBlocks) + ")");
+    return Status::Ok();
+  }
+
+  // Section 2.2: the extension of data files from level 4 on; and where the
+  // variable part begins.
+  Status extension() {
+    out_.hasExtension = out_.isDataFile() && out_.fileVersion >= h::kFirstVersionWithExtension;
+    limit_ = out_.headerSize;
+    pos_ = out_.hasExtension ? h::kExtensionEnd : h::kFixedPartEnd;
+    if (out_.hasExtension) {
+      if (limit_ < h::kExtensionEnd) return corrupt(file_, "header too short for its version");
+      out_.encrypted = le32(p_ + h::kEncryption2) != 0;
+      out_.codePage = le16(p_ + h::kCodePage);
+      out_.hiFieldId = le16(p_ + h::kHiFieldId);
+    } else {
+      // Index trees keep their key here; level-3 data files their password key.
+      out_.encrypted = encryption1_ != 0 && encryption1_ != h::kEncryptionMovedMarker;
+    }
+    return Status::Ok();
+  }
+
+  // Section 2.3: the field descriptors, which must fill the record, and the
+  // key fields among them.
+  Status fieldDescriptors() {
+    if (pos_ + numFields_ * h::kFieldDescriptorSize > limit_) return corrupt(file_, "field list runs past the header");
+    int offset = 0;
+    out_.fields.resize(numFields_);
+    for (std::uint16_t i = 0; i < numFields_; ++i) {
+      const std::uint8_t code = p_[pos_ + h::kFieldDescriptorSize * i];
+      const std::uint8_t sizeByte = p_[pos_ + h::kFieldDescriptorSize * i + 1];
+      if (!isKnownFieldType(code))
+        return Status(rc::kUnsupportedFieldType,
+                      file_ + ": field " + std::to_string(i + 1) + " has unknown type code " + std::to_string(code));
+      FieldDescriptor& f = out_.fields[i];
+      f.type = static_cast<FieldType>(code);
+      f.sizeByte = sizeByte;
+      f.size = recordSizeOf(f.type, sizeByte);
+      if (f.size == 0)
+        return corrupt(file_, "field " + std::to_string(i + 1) + " (" + std::string(typeName(f.type)) +
+                                  ") has invalid size " + std::to_string(sizeByte));
+      f.offset = offset;
+      offset += f.size;
+    }
+    pos_ += numFields_ * h::kFieldDescriptorSize;
+
+    // Index trees carry three trailing words (block, count, unused) after their key fields.
+    const int expectedRecordSize = out_.isIndexTree() ? offset + static_cast<int>(index::kTrailerSize) : offset;
+    if (expectedRecordSize != out_.recordSize)
+      return corrupt(file_, "record size " + std::to_string(out_.recordSize) + " but the fields take " +
+                                std::to_string(expectedRecordSize) + " bytes");
+    if (out_.fileType == h::FileType::KeyedData && (out_.primaryKeyFields == 0 || out_.primaryKeyFields > numFields_))
+      return corrupt(file_, std::to_string(out_.primaryKeyFields) + " key fields of " + std::to_string(numFields_));
+    if (out_.isSecondaryData() && out_.primaryKeyFields >= numFields_)
+      return corrupt(file_, std::to_string(out_.primaryKeyFields) + " sort fields of " + std::to_string(numFields_));
+    return Status::Ok();
+  }
+
+  // The run-time pointers, left unread, and the table name.
+  Status tableName() {
+    pos_ += h::kPointerSize;  // table name pointer
+    if (out_.isDataFile()) pos_ += numFields_ * h::kPointerSize;
+    const std::size_t nameSize = out_.fileVersion >= h::kVersion70 ? h::kTableNameSizeV12 : h::kTableNameSizeOld;
+    if (pos_ + nameSize > limit_) return corrupt(file_, "table name runs past the header");
+    const char* name = reinterpret_cast<const char*>(p_ + pos_);
+    out_.tableName.assign(name, std::find(name, name + nameSize, '\0'));
+    pos_ += nameSize;
+    return Status::Ok();
+  }
+
+  Status fieldNames() {
+    for (auto& f : out_.fields) {
+      std::size_t end = 0;
+      if (!readCString(bytes_, pos_, limit_, f.name, end)) return corrupt(file_, "field names run past the header");
+      pos_ = end;
+    }
+    return Status::Ok();
+  }
+
+  // What the extension points to: the field numbers, the sort-order name and
+  // the index name.
+  Status extensionLists() {
+    const std::size_t numbersAt = h::kExtensionBase + le16(p_ + h::kFieldNumbersOffset);
+    if (numbersAt + numFields_ * h::kFieldNumberSize <= limit_ && le16(p_ + h::kFieldNumbersOffset) != 0) {
+      for (std::uint16_t i = 0; i < numFields_; ++i)
+        out_.fields[i].number = le16(p_ + numbersAt + h::kFieldNumberSize * i);
+    } else {
+      return corrupt(file_, "field-number list outside the header");
+    }
+    const std::uint16_t sortAt = le16(p_ + h::kSortOrderNameOffset);
+    std::size_t end = 0;
+    if (sortAt != 0 && !readCString(bytes_, h::kExtensionBase + sortAt, limit_, out_.sortOrderName, end))
+      return corrupt(file_, "sort-order name outside the header");
+    const std::uint16_t indexNameAt = le16(p_ + h::kIndexNameOffset);
+    if (indexNameAt != 0 && !readCString(bytes_, h::kExtensionBase + indexNameAt, limit_, out_.indexName, end))
+      return corrupt(file_, "index name outside the header");
+    return Status::Ok();
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+  const std::uint8_t* p_;
+  const std::string& file_;
+  TableHeader& out_;
+  std::uint16_t numFields_ = 0;
+  std::uint32_t encryption1_ = 0;
+  std::size_t pos_ = 0;    // where the variable part's next item begins
+  std::size_t limit_ = 0;  // the header's end
+};
+
+}  // namespace
+
 Status decodeTableHeader(std::span<const std::uint8_t> bytes, const std::string& file, TableHeader& out) {
   out = TableHeader{};
-  if (bytes.size() < h::kFixedPartEnd)
-    return corrupt(file, "the file has " + std::to_string(bytes.size()) + " bytes, fewer than a header");
-  const std::uint8_t* p = bytes.data();
-
-  if (p[h::kFileType] > h::kLastFileType)
-    return corrupt(file, "unknown file type " + std::to_string(p[h::kFileType]));
-  out.fileType = static_cast<h::FileType>(p[h::kFileType]);
-  out.recordSize = le16(p + h::kRecordSize);
-  out.headerSize = le16(p + h::kHeaderSize);
-  out.blockSizeKiB = p[h::kMaxTableSize];
-  out.numRecords = le32(p + h::kNumRecords);
-  out.usedBlocks = le16(p + h::kUsedBlocks);
-  out.fileBlocks = le16(p + h::kFileBlocks);
-  out.firstBlock = le16(p + h::kFirstBlock);
-  out.lastBlock = le16(p + h::kLastBlock);
-  out.indexFieldNumber = p[h::kIndexFieldNumber];
-  out.indexRoot = le16(p + h::kIndexRoot);
-  out.indexLevels = p[h::kIndexLevels];
-  const std::uint16_t numFields = le16(p + h::kNumFields);
-  out.primaryKeyFields = le16(p + h::kPrimaryKeyFields);
-  const std::uint32_t encryption1 = le32(p + h::kEncryption1);
-  out.sortOrderCode = p[h::kSortOrder];
-  out.indexChangeCount = p[h::kIndexChangeCount];
-  out.changeCount = p[h::kChangeCount];
-  out.familyStamp = p[h::kFamilyStamp];
-  out.linkByte = p[h::kLinkByte];
-  out.writeProtected = p[h::kWriteProtected] != 0;
-  out.fileVersion = p[h::kFileVersion];
-  out.maxBlocks = le16(p + h::kMaxBlocks);
-  out.autoInc = le32(p + h::kAutoInc);
-  out.firstFreeBlock = le16(p + h::kFirstFreeBlock);
-  out.realHeaderSize = le16(p + h::kRealHeaderSize);
-  out.indexFlags = p[h::kIndexFlags];
-
-  if (out.fileVersion < h::kVersion30 || out.fileVersion > h::kVersion70)
-    return Status(rc::kUnsupportedVersion,
-                  file + ": file version " + std::to_string(out.fileVersion) + " is not supported (3 to 12 are)");
-  if (!h::isValidBlockSizeKiB(out.blockSizeKiB))
-    return corrupt(file, "block size of " + std::to_string(out.blockSizeKiB) + " KiB");
-  out.blockSize = static_cast<std::uint32_t>(out.blockSizeKiB) * 1024;
-  if (out.headerSize < h::kFixedPartEnd || out.headerSize > bytes.size())
-    return corrupt(file, "header size " + std::to_string(out.headerSize) + " does not fit a file of " +
-                             std::to_string(bytes.size()) + " bytes");
-  if (numFields == 0) return corrupt(file, "no fields");
-  if (out.recordSize == 0 || block::capacity(out.blockSize, out.recordSize) == 0)
-    return corrupt(file, "record size " + std::to_string(out.recordSize) + " does not fit a block of " +
-                             std::to_string(out.blockSize) + " bytes");
-  if (out.fileBlocks != 0 && out.usedBlocks > out.fileBlocks)
-    return corrupt(file, "more blocks in use (" + std::to_string(out.usedBlocks) + ") than in the file (" +
-                             std::to_string(out.fileBlocks) + ")");
-
-  out.hasExtension = out.isDataFile() && out.fileVersion >= h::kFirstVersionWithExtension;
-  const std::size_t limit = out.headerSize;
-  std::size_t pos = out.hasExtension ? h::kExtensionEnd : h::kFixedPartEnd;
-  if (out.hasExtension) {
-    if (limit < h::kExtensionEnd) return corrupt(file, "header too short for its version");
-    out.encrypted = le32(p + h::kEncryption2) != 0;
-    out.codePage = le16(p + h::kCodePage);
-    out.hiFieldId = le16(p + h::kHiFieldId);
-  } else {
-    // Index trees keep their key here; level-3 data files their password key.
-    out.encrypted = encryption1 != 0 && encryption1 != h::kEncryptionMovedMarker;
-  }
-
-  // Field descriptors.
-  if (pos + numFields * h::kFieldDescriptorSize > limit) return corrupt(file, "field list runs past the header");
-  int offset = 0;
-  out.fields.resize(numFields);
-  for (std::uint16_t i = 0; i < numFields; ++i) {
-    const std::uint8_t code = p[pos + 2 * i];
-    const std::uint8_t sizeByte = p[pos + 2 * i + 1];
-    if (!isKnownFieldType(code))
-      return Status(rc::kUnsupportedFieldType,
-                    file + ": field " + std::to_string(i + 1) + " has unknown type code " + std::to_string(code));
-    FieldDescriptor& f = out.fields[i];
-    f.type = static_cast<FieldType>(code);
-    f.sizeByte = sizeByte;
-    f.size = recordSizeOf(f.type, sizeByte);
-    if (f.size == 0)
-      return corrupt(file, "field " + std::to_string(i + 1) + " (" + std::string(typeName(f.type)) +
-                               ") has invalid size " + std::to_string(sizeByte));
-    f.offset = offset;
-    offset += f.size;
-  }
-  pos += numFields * h::kFieldDescriptorSize;
-
-  // Index trees carry three trailing words (block, count, unused) after their key fields.
-  const int expectedRecordSize = out.isIndexTree() ? offset + 6 : offset;
-  if (expectedRecordSize != out.recordSize)
-    return corrupt(file, "record size " + std::to_string(out.recordSize) + " but the fields take " +
-                             std::to_string(expectedRecordSize) + " bytes");
-  if (out.fileType == h::FileType::KeyedData && (out.primaryKeyFields == 0 || out.primaryKeyFields > numFields))
-    return corrupt(file, std::to_string(out.primaryKeyFields) + " key fields of " + std::to_string(numFields));
-  if (out.isSecondaryData() && out.primaryKeyFields >= numFields)
-    return corrupt(file, std::to_string(out.primaryKeyFields) + " sort fields of " + std::to_string(numFields));
-
-  pos += h::kPointerSize;  // table name pointer
-  if (out.isDataFile()) pos += numFields * h::kPointerSize;
-  const std::size_t nameSize = out.fileVersion >= h::kVersion70 ? h::kTableNameSizeV12 : h::kTableNameSizeOld;
-  if (pos + nameSize > limit) return corrupt(file, "table name runs past the header");
-  {
-    const char* name = reinterpret_cast<const char*>(p + pos);
-    out.tableName.assign(name, std::find(name, name + nameSize, '\0'));
-  }
-  pos += nameSize;
+  HeaderDecoder decoder(bytes, file, out);
+  PX_RETURN_IF_ERROR(decoder.fixedPart());
+  PX_RETURN_IF_ERROR(decoder.checkSizes());
+  PX_RETURN_IF_ERROR(decoder.extension());
+  PX_RETURN_IF_ERROR(decoder.fieldDescriptors());
+  PX_RETURN_IF_ERROR(decoder.tableName());
   if (out.isIndexTree()) return Status::Ok();
-
-  for (auto& f : out.fields) {
-    std::size_t end = 0;
-    if (!readCString(bytes, pos, limit, f.name, end)) return corrupt(file, "field names run past the header");
-    pos = end;
-  }
+  PX_RETURN_IF_ERROR(decoder.fieldNames());
   if (out.encrypted) return Status::Ok();  // the rest of the header sits behind the crypt info
-
-  if (out.hasExtension) {
-    const std::size_t numbersAt = h::kExtensionBase + le16(p + h::kFieldNumbersOffset);
-    if (numbersAt + numFields * 2 <= limit && le16(p + h::kFieldNumbersOffset) != 0) {
-      for (std::uint16_t i = 0; i < numFields; ++i) out.fields[i].number = le16(p + numbersAt + 2 * i);
-    } else {
-      return corrupt(file, "field-number list outside the header");
-    }
-    const std::uint16_t sortAt = le16(p + h::kSortOrderNameOffset);
-    std::size_t end = 0;
-    if (sortAt != 0 && !readCString(bytes, h::kExtensionBase + sortAt, limit, out.sortOrderName, end))
-      return corrupt(file, "sort-order name outside the header");
-    const std::uint16_t indexNameAt = le16(p + h::kIndexNameOffset);
-    if (indexNameAt != 0 && !readCString(bytes, h::kExtensionBase + indexNameAt, limit, out.indexName, end))
-      return corrupt(file, "index name outside the header");
-  }
-  return Status::Ok();
+  if (!out.hasExtension) return Status::Ok();
+  return decoder.extensionLists();
 }
 
 }  // namespace px

@@ -1,5 +1,7 @@
 // All-or-nothing replacement of a database's changed files. See the model
-// described at the top of commit_journal.cpp.
+// described at the top of commit_journal.cpp, which holds the commit;
+// commit_recovery.cpp holds recovery, commit_journal_encoding.cpp the
+// journal's text and checksum.
 // Thread safety: none; one commit or recovery per directory at a time.
 #pragma once
 
@@ -66,7 +68,8 @@ class CommitJournal {
   // name, a bad number, no header) is rc::kFileCorrupt; an unknown version is
   // rc::kUnsupportedVersion.
   static Status decode(std::span<const std::uint8_t> bytes, std::vector<Entry>& entries, bool& complete);
-  // 64-bit FNV-1a over 64-bit words; see commit_journal.cpp.
+  // A 64-bit hash taken a 64-bit word at a time, with FNV's offset and prime
+  // but not FNV-1a; see commit_journal_encoding.cpp.
   static std::uint64_t checksum(std::span<const std::uint8_t> bytes);
   // The same checksum of bytes that come a piece at a time.
   class Checksum {

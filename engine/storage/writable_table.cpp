@@ -8,11 +8,10 @@
 
 #include "engine/format/blob_format.h"
 #include "engine/format/block_format.h"
-#include "engine/format/byte_order.h"
 #include "engine/format/field_codec.h"
 #include "engine/format/header_format.h"
 #include "engine/storage/block_packer.h"
-#include "engine/storage/index_builder.h"
+#include "engine/storage/family_images.h"
 #include "engine/storage/secondary_builder.h"
 
 namespace px {
@@ -410,172 +409,36 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
   if (stale_) PX_RETURN_IF_ERROR(reloadBase());
   const TableHeader& h = header();
   const TableFamily& family = table_->family();
-  const std::size_t size = h.recordSize;
 
-  // What the images share; each image is made from the records themselves,
-  // which the packed .DB holds byte for byte in the same blocks.
-  struct Plan {
-    std::vector<RecordId> ids;
-    std::vector<BlockRun> runs;
-    std::uint8_t change = 0;
-    std::uint8_t primaryCounter = 0;
-  };
-  auto plan = std::make_shared<Plan>();
+  auto plan = std::make_shared<ImagePlan>();
+  plan->records = &records_;
   plan->ids.assign(order_.begin(), order_.end());
   const std::size_t count = plan->ids.size();
-  const std::size_t perBlock = block::capacity(h.blockSize, size);
+  const std::size_t perBlock = block::capacity(h.blockSize, h.recordSize);
   PX_RETURN_IF_ERROR(checkBlockLimit(count, perBlock, table_->data().name()));
   plan->runs = chainedRuns(count, perBlock);
   plan->change = changeAmount();
-  const auto recordAt = [this, plan](std::size_t i) -> const std::uint8_t* { return records_[plan->ids[i]].data(); };
 
   if (const IndexTree* px = table_->primaryIndex()) {
     plan->primaryCounter = static_cast<std::uint8_t>(px->rawHeader()[header::kIndexChangeCount] + plan->change);
-    images.push_back({*family.primaryIndex, [px, plan, recordAt](Bytes& storage, std::span<const std::uint8_t>& contents) {
-                        TreeImage tree;
-                        PX_RETURN_IF_ERROR(buildTree(leavesWith(recordAt, plan->runs, px->keySize()), px->keySize(),
-                                                     px->header().blockSize, px->name(), tree));
-                        Bytes pxHeader = px->rawHeader();
-                        pxHeader[header::kIndexChangeCount] = plan->primaryCounter;
-                        storage = assembleTreeFile(pxHeader, tree);
-                        contents = storage;
-                        return Status::Ok();
-                      }});
+    images.push_back(primaryIndexImage(*family.primaryIndex, *px, plan));
   }
-
   for (const SecondaryIndex& index : table_->secondaryIndexes()) {
-    const TableHeader& xh = index.data.header();
     // Non-maintained indexes are rebuilt by their user before use; they stay as they are.
-    if (!xh.isMaintainedSecondary() || !index.tree) continue;
-    // The .X records, made with the .X image and kept for the .Y image that follows it.
-    struct Entries {
-      SecondaryLayout layout;
-      Bytes records;
-      std::vector<BlockRun> runs;
-      bool changed = false;
-    };
-    auto entries = std::make_shared<Entries>();
-    PX_RETURN_IF_ERROR(SecondaryLayout::describe(h, xh, index.data.name(), *collation_, entries->layout));
-    const std::size_t xPerBlock = block::capacity(xh.blockSize, xh.recordSize);
-    PX_RETURN_IF_ERROR(checkBlockLimit(count, xPerBlock, index.data.name()));
-    const bool keyed = h.isKeyed();
-    images.push_back({index.files.dataFile, [&index, &h, &xh, keyed, xPerBlock, plan, entries, recordAt](
-                                                Bytes& storage, std::span<const std::uint8_t>& contents) {
-                        entries->records = buildSecondaryRecords(entries->layout, h, recordAt, plan->runs);
-                        const Bytes& built = entries->records;
-                        entries->changed =
-                            index.data.recordCount() * xh.recordSize != built.size() ||
-                            (!built.empty() && std::memcmp(index.data.record(0), built.data(), built.size()) != 0);
-                        Bytes xHeader = index.data.rawHeader();
-                        if (keyed) xHeader[header::kLinkByte] = plan->primaryCounter;
-                        if (entries->changed)
-                          xHeader[header::kChangeCount] = static_cast<std::uint8_t>(xHeader[header::kChangeCount] + plan->change);
-                        const std::size_t xSize = xh.recordSize;
-                        storage = packFile(xHeader, plan->ids.size(), xSize, xh.blockSize, xPerBlock,
-                                           [&](std::size_t i) { return built.data() + i * xSize; }, entries->runs);
-                        contents = storage;
-                        return Status::Ok();
-                      }});
-    const IndexTree& y = *index.tree;
-    images.push_back({*index.files.treeFile, [&y, &xh, plan, entries](Bytes& storage, std::span<const std::uint8_t>& contents) {
-                        TreeImage tree;
-                        PX_RETURN_IF_ERROR(buildTree(leavesFor(entries->records.data(), xh.recordSize, entries->runs,
-                                                               y.keySize()),
-                                                     y.keySize(), y.header().blockSize, y.name(), tree));
-                        Bytes yHeader = y.rawHeader();
-                        if (entries->changed)
-                          yHeader[header::kIndexChangeCount] =
-                              static_cast<std::uint8_t>(yHeader[header::kIndexChangeCount] + plan->change);
-                        Bytes().swap(entries->records);
-                        storage = assembleTreeFile(yHeader, tree);
-                        contents = storage;
-                        return Status::Ok();
-                      }});
+    if (!index.data.header().isMaintainedSecondary() || !index.tree) continue;
+    PX_RETURN_IF_ERROR(addSecondaryIndexImages(h, index, *collation_, plan, images));
   }
 
-  const auto dbHeader = [this, &h, plan]() {
-    Bytes header = table_->data().rawHeader();
-    header[header::kChangeCount] = static_cast<std::uint8_t>(header[header::kChangeCount] + plan->change);
-    // An auto-increment field's counter must stay at or above every value in the column.
-    for (const FieldDescriptor& f : h.fields) {
-      if (f.type != FieldType::AutoInc) continue;
-      std::uint32_t highest = le32(header.data() + header::kAutoInc);
-      for (RecordId id : plan->ids)
-        if (auto v = codec::decodeLong(records_[id].data() + f.offset); v && *v > 0)
-          highest = std::max(highest, static_cast<std::uint32_t>(*v));
-      putLe32(header.data() + header::kAutoInc, highest);
-    }
-    return header;
-  };
   // Changes at the top of the key order (records appended above the rest)
   // leave the leading blocks as they are: only the header and the blocks
   // from the first changed one on are written. A table that changed in most
   // of its records is written whole, a block at a time, without an image of
   // the whole file; one that changed a little is compared with its file.
-  std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids);
+  const std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids);
   const bool mostlyChanged = 2 * (inserted_ + updated_ + deleted_) >= count;
-  if (unchanged > 0 || mostlyChanged) {
-    auto header = std::make_shared<Bytes>();
-    images.push_back({family.dataFile, nullptr,
-                      [&h, perBlock, plan, recordAt, unchanged, header, dbHeader](
-                          std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
-                        const std::size_t blocks = plan->runs.size();
-                        const std::size_t count = plan->ids.size();
-                        *header = packedHeader(dbHeader(), blocks, count);
-                        newSize = h.headerSize + static_cast<std::uint64_t>(blocks) * h.blockSize;
-                        const std::uint64_t start = h.headerSize + static_cast<std::uint64_t>(unchanged) * h.blockSize;
-                        ChangedStretch tail{start, newSize - start, {}, nullptr};
-                        tail.fill = [&h, perBlock, recordAt, unchanged, count](std::uint64_t from, std::span<std::uint8_t> out) {
-                          Bytes scratch;
-                          for (std::size_t done = 0; done < out.size();) {
-                            const std::uint64_t at = from + done;
-                            const std::size_t b = unchanged + static_cast<std::size_t>(at / h.blockSize);
-                            const std::size_t within = static_cast<std::size_t>(at % h.blockSize);
-                            const std::size_t n = std::min<std::size_t>(h.blockSize - within, out.size() - done);
-                            if (within == 0 && n == h.blockSize) {
-                              std::fill_n(out.data() + done, n, 0);
-                              packBlockInto(out.data() + done, b, count, h.recordSize, perBlock, recordAt);
-                            } else {
-                              scratch.assign(h.blockSize, 0);
-                              packBlockInto(scratch.data(), b, count, h.recordSize, perBlock, recordAt);
-                              std::copy_n(scratch.data() + within, n, out.data() + done);
-                            }
-                            done += n;
-                          }
-                        };
-                        stretches = {ChangedStretch::of(0, *header)};
-                        if (tail.length > 0) stretches.push_back(std::move(tail));
-                        return Status::Ok();
-                      }});
-  } else {
-    images.push_back({family.dataFile, [&h, perBlock, plan, recordAt, dbHeader](Bytes& storage,
-                                                                               std::span<const std::uint8_t>& contents) {
-                        std::vector<BlockRun> runs;
-                        storage = packFile(dbHeader(), plan->ids.size(), h.recordSize, h.blockSize, perBlock, recordAt, runs);
-                        contents = storage;
-                        return Status::Ok();
-                      }});
-  }
-  if (blobs_ && blobs_->modified()) {
-    const std::filesystem::path path = blobPath();
-    if (blobs_->onDisk()) {
-      // The blob file only grows, but for the space of replaced values marked free.
-      images.push_back({path, nullptr, [this](std::uint64_t& newSize, std::vector<ChangedStretch>& stretches) {
-                          newSize = blobs_->size();
-                          std::vector<PatchRange> ranges;
-                          PX_RETURN_IF_ERROR(blobs_->changes(ranges));
-                          stretches.clear();
-                          for (const PatchRange& r : ranges) stretches.push_back(ChangedStretch::of(r.offset, r.bytes));
-                          return Status::Ok();
-                        }});
-    } else {
-      images.push_back({path, [this](Bytes& storage, std::span<const std::uint8_t>& contents) {
-                          storage = blobs_->contents();
-                          contents = storage;
-                          return Status::Ok();
-                        }});
-    }
-  }
+  images.push_back(dataFileImage(family.dataFile, table_->data(), plan, perBlock, unchanged,
+                                 unchanged > 0 || mostlyChanged));
+  if (blobs_ && blobs_->modified()) images.push_back(blobFileImage(blobPath(), *blobs_));
   return Status::Ok();
 }
 

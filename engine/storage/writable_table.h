@@ -1,14 +1,14 @@
 // A table opened for change. Its records live in memory in key order (insertion
 // order for unkeyed tables); inserts, updates that move a record to its new key
 // place, and deletions change only memory. planImages() then produces the new
-// contents of every family file, one at a time as a commit writes them: the
-// .DB packed in fresh blocks, the .PX and every maintained .X/.Y rebuilt from
-// the records, the .MB with its new values, and the change counters moved on
-// as the original engine's staleness check expects (paradox-format.md
-// sections 7.2 and 11.2). Files that mostly stay as they are are given as
-// their changes only: the .MB's header, freed blocks and new end, and the
-// header and last blocks of a .DB whose changes all sort above its other
-// records.
+// contents of every family file, one at a time as a commit writes them
+// (family_images.h): the .DB packed in fresh blocks, the .PX and every
+// maintained .X/.Y rebuilt from the records, the .MB with its new values, and
+// the change counters moved on as the original engine's staleness check
+// expects (paradox-format.md sections 7.2 and 11.2). Files that mostly stay
+// as they are are given as their changes only: the .MB's header, freed blocks
+// and new end, and the header and last blocks of a .DB whose changes all sort
+// above its other records.
 // Not thread-safe; one writer per table.
 #pragma once
 
