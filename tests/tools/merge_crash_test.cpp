@@ -117,11 +117,13 @@ class MergeCrashTest : public ::testing::Test {
     ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
   }
 
-  // One merge of the run's pair; an empty plan runs it as a user would.
+  // One merge of the run's pair; an empty plan runs the shipped program as a
+  // user would, any other the test build with the planned fault.
   px::test::ToolRun Merge(const std::string& plan) {
     if (plan.empty()) ::unsetenv("MERGETOOL_FAULT_AT");
     else ::setenv("MERGETOOL_FAULT_AT", plan.c_str(), 1);
-    return Tool("mergetool-cli", "--old " + (run() / "alt").string() + " --yes < /dev/null");
+    return Tool(plan.empty() ? "mergetool-cli" : "mergetool-cli-faults",
+                "--old " + (run() / "alt").string() + " --yes < /dev/null");
   }
 
   void CheckTables(const fs::path& dir, std::vector<std::string>& problems) {

@@ -115,9 +115,14 @@ TEST_F(MergetoolCliTest, MergeOfTwoSamplesAsPxlibReadsIt) {
   const long s = Number(activeBefore.index[0].at("LastSession"));
   const long d = Number(activeBefore.index[0].at("LastData"));
 
+  // The shipped program has no planned-fault path: the crash tests' plan in
+  // its environment is not read.
+  ::setenv("MERGETOOL_FAULT_AT", "1:die", 1);
   const auto run = Tool("mergetool-cli", "--old " + old().string() + " --yes");
+  ::unsetenv("MERGETOOL_FAULT_AT");
   ASSERT_EQ(run.exitCode, 0) << run.out;
   EXPECT_NE(run.out.find("Fertig."), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("write operations"), std::string::npos) << run.out;
   const Snapshot activeAfter = Read(active());
 
   // No active record changed: every one is still there as it was.
