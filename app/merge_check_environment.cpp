@@ -8,10 +8,9 @@
 #include <sys/stat.h>
 #endif
 
+#include "engine/access/database_files.h"
 #include "engine/access/in_use_check.h"
-#include "engine/access/linked_commit.h"
-#include "engine/storage/commit_journal.h"
-#include "engine/storage/table_family.h"
+#include "engine/io/file_system.h"
 #include "framework/core/component.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/field_types.h"
@@ -58,16 +57,8 @@ void CompareFields(const TTable& oldView, const TTable& activeView, MergeCheckRe
 
 // The bytes of a table's files; 0 when they cannot be found.
 std::uintmax_t TableBytes(const fs::path& directory, const std::string& tableName) {
-  px::TableFamily family;
-  if (directory.empty() || !px::locateFamily(px::localFileSystem(), directory, tableName, family).ok()) return 0;
-  std::vector<fs::path> files{family.dataFile};
-  for (const auto& file : {family.primaryIndex, family.blobFile, family.validityFile}) {
-    if (file) files.push_back(*file);
-  }
-  for (const px::SecondaryIndexFiles& index : family.secondaryIndexes) {
-    files.push_back(index.dataFile);
-    if (index.treeFile) files.push_back(*index.treeFile);
-  }
+  std::vector<fs::path> files;
+  if (directory.empty() || !px::tableFiles(px::localFileSystem(), directory, tableName, files).ok()) return 0;
   std::uintmax_t bytes = 0;
   for (const fs::path& file : files) {
     std::error_code ec;
@@ -133,19 +124,7 @@ void CheckUnfinishedCommits(MergeCheckReport& report) {
   const std::pair<const fs::path*, const char*> databases[] = {{&report.activeDirectory, "aktiven"},
                                                                {&report.oldDirectory, "alten"}};
   for (const auto& [directory, which] : databases) {
-    if (directory->empty()) continue;
-    std::error_code ec;
-    // A commit's journal and temporaries, and a linked commit's journal and
-    // copies: the next open finishes or undoes what they belong to.
-    bool unfinished = fs::exists(*directory / px::CommitJournal::kFileName, ec) ||
-                      fs::exists(*directory / px::LinkedCommit::kJournalName, ec);
-    for (fs::directory_iterator it(*directory, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      const std::string name = px::lowerAscii(it->path().filename().string());
-      if (name.ends_with(px::CommitJournal::kTemporarySuffix) || name.ends_with(px::LinkedCommit::kCopySuffix)) {
-        unfinished = true;
-      }
-    }
-    if (!unfinished) continue;
+    if (directory->empty() || !px::hasUnfinishedCommit(*directory)) continue;
     report.Add(CheckSeverity::Error, CheckTopic::OpenFailed,
                std::string("In der ") + which + " Datenbank (" + directory->string() +
                    ") ist ein Schreibvorgang nicht abgeschlossen; erst das Öffnen schließt ihn ab, "

@@ -10,11 +10,11 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/bench_support.h"
 #include "engine/access/batch_move.h"
 #include "engine/access/database.h"
 #include "engine/access/filter_tree.h"
-#include "bench/bench_support.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 
 namespace fs = std::filesystem;
 using bench::check;

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/access/database.h"
 #include "bench/bench_support.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/database.h"
+#include "engine/access/table_creator.h"
 
 namespace fs = std::filesystem;
 using bench::check;

@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/format/block_format.h"
-
 namespace {
 
 using enum TFieldType;
@@ -256,14 +254,13 @@ int sizeByteOf(const FieldSchema& f) {
   }
 }
 
-// Keyed tables get room for three records a block: the original engine
-// refuses keyed tables whose blocks hold fewer (its key splits need them).
+// The smallest block that takes the records, three of them for a keyed table.
 int blockSizeFor(const px::TableDefinition& definition) {
-  const std::size_t recordSize = static_cast<std::size_t>(px::recordSizeOf(definition));
-  const std::size_t least = definition.keyFields > 0 ? 3 : 1;
-  for (int kib : {2, 4, 8, 16, 32})
-    if (px::block::capacity(static_cast<std::size_t>(kib) * 1024, recordSize) >= least) return kib;
-  throw std::invalid_argument("a record of " + std::to_string(recordSize) + " bytes is too large for any block");
+  const int kib = px::dataBlockSizeKiB(definition);
+  if (kib == 0)
+    throw std::invalid_argument("a record of " + std::to_string(px::recordSizeOf(definition)) +
+                                " bytes is too large for any block");
+  return kib;
 }
 
 }  // namespace

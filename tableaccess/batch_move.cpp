@@ -5,7 +5,7 @@
 
 #include "engine/access/batch_move.h"
 #include "engine/access/database.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 #include "tableaccess/database.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"

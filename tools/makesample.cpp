@@ -29,8 +29,8 @@
 
 #include "database/table_schemas.h"
 #include "engine/access/database.h"
+#include "engine/access/table_creator.h"
 #include "engine/format/date_time.h"
-#include "engine/storage/table_creator.h"
 #include "tools/sample_values.h"
 
 namespace fs = std::filesystem;

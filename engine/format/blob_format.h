@@ -1,5 +1,5 @@
 // The blob store (.MB) and the 10-byte descriptor that blob fields keep after
-// their in-record leader (paradox-format.md section 8).
+// their in-record leader (docs/paradox-format.md section 8).
 #pragma once
 
 #include <cstddef>

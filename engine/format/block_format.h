@@ -1,4 +1,4 @@
-// The 6-byte header of data and index blocks (paradox-format.md section 4.1).
+// The 6-byte header of data and index blocks (docs/paradox-format.md section 4.1).
 #pragma once
 
 #include <cstddef>

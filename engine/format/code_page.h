@@ -16,7 +16,7 @@ class CodePage {
  public:
   // HP Roman-8 has no Windows code page number; 1051 is the number it is
   // conventionally given. Tables with the Roman-8 driver store 0 as their code
-  // page (paradox-format.md section 10.1), so the caller maps that to this.
+  // page (docs/paradox-format.md section 10.1), so the caller maps that to this.
   static constexpr int kRoman8 = 1051;
 
   // The code page with this number (the DOS pages 437, 737, 775, 850, 852, 855,

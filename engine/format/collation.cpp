@@ -1,6 +1,6 @@
 // The sort orders the engine knows and their two comparison paths: a byte
 // compare for the byte-order drivers and a weight compare, unit by unit, for
-// the international ones (paradox-format.md section 10).
+// the international ones (docs/paradox-format.md section 10).
 #include "engine/format/collation.h"
 
 #include <algorithm>
@@ -67,7 +67,7 @@ constexpr ByteMap ansiUpperCase() {
 }
 
 // The international ANSI drivers take accents off most capitals, but keep
-// them on ä ö ü ã å æ ç ð ñ õ ø þ (paradox-format.md section 10.2).
+// them on ä ö ü ã å æ ç ð ñ õ ø þ (docs/paradox-format.md section 10.2).
 constexpr ByteMap ansiIntlUpperCase() {
   ByteMap map = ansiUpperCase();
   constexpr std::uint8_t kPlain[][2] = {

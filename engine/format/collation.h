@@ -1,7 +1,7 @@
 // Key order of alpha text under a table's sort order (language driver):
 // byte order for "ascii" and the DBWIN* drivers, the multi-level international
 // collation for "intl", "intl850", "ANSIINTL" and "ANSII850"
-// (paradox-format.md section 10).
+// (docs/paradox-format.md section 10).
 #pragma once
 
 #include <cstddef>

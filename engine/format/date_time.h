@@ -1,7 +1,7 @@
 // Calendar arithmetic for the stored Date, Time and Timestamp values:
 // dates are day numbers of the proleptic Gregorian calendar with 0001-01-01 = 1,
 // times milliseconds since midnight, timestamps milliseconds with day d
-// starting at d * 86,400,000 (paradox-format.md section 3).
+// starting at d * 86,400,000 (docs/paradox-format.md section 3).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Encoding and decoding of fixed-size field values inside records
-// (paradox-format.md section 3). The order-preserving big-endian encodings
+// (docs/paradox-format.md section 3). The order-preserving big-endian encodings
 // make encoded keys of numeric types comparable byte by byte.
 // Alpha text and blob fields are handled by their callers (code pages, blob store).
 #pragma once

@@ -1,5 +1,5 @@
 // The Paradox field types with their type codes and in-record sizes
-// (paradox-format.md section 3).
+// (docs/paradox-format.md section 3).
 #pragma once
 
 #include <cstdint>

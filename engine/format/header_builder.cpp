@@ -1,3 +1,4 @@
+// Section numbers in the comments are those of docs/paradox-format.md.
 #include "engine/format/header_builder.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The headers of a new, empty table family: .DB, .PX, .Xnn/.XGn with their
 // .Ynn/.YGn, and the .MB header block, laid out byte for byte as the original
-// engine writes them (paradox-format.md sections 2, 5, 6 and 8.1). Pure: no
+// engine writes them (docs/paradox-format.md sections 2, 5, 6 and 8.1). Pure: no
 // I/O, no clock; every value the description does not give comes in through
 // CreationStamps. Each header is the whole file of an empty table (no blocks).
 #pragma once

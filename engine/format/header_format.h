@@ -1,5 +1,5 @@
 // Offsets and constants of the table and index file headers
-// (paradox-format.md section 2). Every header offset has its one home here.
+// (docs/paradox-format.md section 2). Every header offset has its one home here.
 #pragma once
 
 #include <algorithm>

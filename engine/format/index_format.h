@@ -1,6 +1,6 @@
 // Entries of index trees (.PX and .Ynn/.YGn): the key fields, then three words
 // stored as Short field values: block number, record count, and an unused word
-// (paradox-format.md sections 5.2 and 6.4).
+// (docs/paradox-format.md sections 5.2 and 6.4).
 #pragma once
 
 #include <cstddef>

@@ -20,8 +20,12 @@ namespace {
 // writes after the tenth is not shown by any file.
 constexpr std::size_t kMaxNamedIndexes = 10;
 constexpr std::size_t kMaxFields = 255;
-constexpr int kMinTreeEntries = 3;
-constexpr int kTreeBlockSizesKiB[] = {2, 4, 8, 16, 32};
+constexpr std::size_t kMinTreeEntries = 3;
+// The original engine refuses keyed tables whose blocks hold fewer records:
+// its key splits need them.
+constexpr std::size_t kMinKeyedRecordsPerBlock = 3;
+// What a new file's block size is chosen from, smallest first.
+constexpr int kChosenBlockSizesKiB[] = {2, 4, 8, 16, 32};
 // Blocks above 4 KiB appear only in level-7 files (set02 AREACODES, set07).
 constexpr int kLargestBlockBeforeV12 = 4;
 
@@ -31,8 +35,9 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 bool isKeyable(FieldType type) { return !isBlobType(type) && type != FieldType::Bytes; }
 
-// The version a field type first appears in (section 3). Formatted memo,
-// graphic and OLE are documented for level 4 or 5 only vaguely: level 5 here.
+// The version a field type first appears in (docs/paradox-format.md
+// section 3). Formatted memo, graphic and OLE are documented for level 4 or 5
+// only vaguely: level 5 here.
 std::uint8_t firstVersionOf(FieldType type) {
   switch (type) {
     case FieldType::Memo:
@@ -195,10 +200,21 @@ int recordSizeOf(const TableDefinition& definition) {
   return size;
 }
 
-int treeBlockSizeKiB(std::size_t entrySize) {
-  for (int kib : kTreeBlockSizesKiB)
-    if (block::capacity(static_cast<std::size_t>(kib) * 1024, entrySize) >= kMinTreeEntries) return kib;
+namespace {
+
+int smallestBlockSizeKiB(std::size_t entrySize, std::size_t least) {
+  for (int kib : kChosenBlockSizesKiB)
+    if (block::capacity(static_cast<std::size_t>(kib) * 1024, entrySize) >= least) return kib;
   return 0;
+}
+
+}  // namespace
+
+int treeBlockSizeKiB(std::size_t entrySize) { return smallestBlockSizeKiB(entrySize, kMinTreeEntries); }
+
+int dataBlockSizeKiB(const TableDefinition& definition) {
+  const std::size_t recordSize = static_cast<std::size_t>(recordSizeOf(definition));
+  return smallestBlockSizeKiB(recordSize, definition.keyFields > 0 ? kMinKeyedRecordsPerBlock : 1);
 }
 
 std::vector<IndexFieldDefinition> secondaryFields(const TableDefinition& definition, std::size_t indexNo) {

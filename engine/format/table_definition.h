@@ -1,6 +1,6 @@
 // The description of a new table: its fields, key, secondary indexes, block
 // size, code page, sort order and file version, and the rules a description
-// must meet before any header is built from it (paradox-format.md sections 2,
+// must meet before any header is built from it (docs/paradox-format.md sections 2,
 // 3, 6 and 10). Plain values; validate() is pure.
 #pragma once
 
@@ -87,5 +87,11 @@ std::vector<IndexFieldDefinition> secondaryFields(const TableDefinition& definit
 // would fit (a tree block needs room for two entries besides the one the engine
 // keeps free). 0 when even 32 KiB is too small.
 int treeBlockSizeKiB(std::size_t entrySize);
+
+// The smallest of 2, 4, 8, 16 and 32 KiB whose data blocks hold three records
+// of a keyed table (the original engine refuses keyed tables whose blocks
+// hold fewer: its key splits need them) or one record of an unkeyed one; 0
+// when none does or a field's size byte is invalid.
+int dataBlockSizeKiB(const TableDefinition& definition);
 
 }  // namespace px

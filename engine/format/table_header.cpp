@@ -63,8 +63,9 @@ bool readCString(std::span<const std::uint8_t> bytes, std::size_t pos, std::size
 
 namespace {
 
-// decodeTableHeader's steps, in the order of the header's parts (section 2);
-// each checks what it reads against the buffer and what came before.
+// decodeTableHeader's steps, in the order of the header's parts
+// (docs/paradox-format.md section 2); each checks what it reads against the
+// buffer and what came before.
 class HeaderDecoder {
  public:
   HeaderDecoder(std::span<const std::uint8_t> bytes, const std::string& file, TableHeader& out)

@@ -1,5 +1,5 @@
 // Decoding of the header shared by every file of a table family: .DB, .PX,
-// .Xnn/.XGn and .Ynn/.YGn (paradox-format.md section 2). Pure: works on the
+// .Xnn/.XGn and .Ynn/.YGn (docs/paradox-format.md section 2). Pure: works on the
 // bytes it is given and checks every offset against them.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Allocation in the blob store (paradox-format.md section 8.3), and what a
+// Allocation in the blob store (docs/paradox-format.md section 8.3), and what a
 // commit writes of it.
 #include <algorithm>
 #include <cstring>

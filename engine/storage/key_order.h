@@ -1,5 +1,5 @@
 // Orders records by their key fields: alpha fields under the table's collation
-// (section 10 of paradox-format.md), every other type by its order-preserving
+// (section 10 of docs/paradox-format.md), every other type by its order-preserving
 // encoded bytes. Used for the primary key of a .DB and for the sort key of a
 // secondary index's .X records.
 #pragma once

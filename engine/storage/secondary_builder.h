@@ -1,6 +1,6 @@
 // Rebuilding a maintained secondary index (.Xnn/.XGn records) from the table's
 // records: each entry holds the indexed fields, a copy of the primary key and
-// the number of the data block that holds the record now (paradox-format.md
+// the number of the data block that holds the record now (docs/paradox-format.md
 // sections 6.2 and 6.5).
 #pragma once
 

@@ -1,6 +1,6 @@
 // Integrity check of a table family: every relation between the .DB, its .PX,
 // its secondary indexes, its .MB and its .VAL that the original engine relies
-// on (paradox-format.md sections 2, 4-8). Unlike Table::open, which stops at the
+// on (docs/paradox-format.md sections 2, 4-8). Unlike Table::open, which stops at the
 // first inconsistency, the check reads the files through tolerant walks of its
 // own and reports every finding it can make.
 // Errors are what the original engine would refuse or what corrupts data;

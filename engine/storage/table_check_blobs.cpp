@@ -1,4 +1,4 @@
-// Blob references of a table against its .MB (paradox-format.md section 8):
+// Blob references of a table against its .MB (docs/paradox-format.md section 8):
 // every value kept in the blob file resolves with equal length and mod
 // number, no two references share a blob, and no stored blob is left without
 // a reference.

@@ -1,6 +1,7 @@
 // The check's own reading of block files: header, size, chain, free list and
 // index trees, each problem reported where it is found and the walk carried
-// on as far as the rest of the file still makes sense.
+// on as far as the rest of the file still makes sense. Section numbers are
+// those of docs/paradox-format.md.
 #include <algorithm>
 #include <cstring>
 

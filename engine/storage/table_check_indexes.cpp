@@ -1,5 +1,5 @@
 // Key order of the .DB, its primary index, and its secondary indexes: the
-// relations of paradox-format.md sections 4.2, 5, 6 and 7.1, and with
+// relations of docs/paradox-format.md sections 4.2, 5, 6 and 7.1, and with
 // CheckOptions::rebuild the comparison with indexes rebuilt as a writer would.
 #include <algorithm>
 #include <cstring>

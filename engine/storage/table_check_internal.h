@@ -1,6 +1,7 @@
 // The parts of the table check (table_check.h), shared by its source files.
 // Every part reads files without stopping at the first problem: it reports
-// what it finds and goes on with what is still usable.
+// what it finds and goes on with what is still usable. Section numbers are
+// those of docs/paradox-format.md.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 // (family_images.h): the .DB packed in fresh blocks, the .PX and every
 // maintained .X/.Y rebuilt from the records, the .MB with its new values, and
 // the change counters moved on as the original engine's staleness check
-// expects (paradox-format.md sections 7.2 and 11.2). Files that mostly stay
+// expects (docs/paradox-format.md sections 7.2 and 11.2). Files that mostly stay
 // as they are are given as their changes only: the .MB's header, freed blocks
 // and new end, and the header and last blocks of a .DB whose changes all sort
 // above its other records.

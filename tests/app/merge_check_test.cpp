@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "engine/access/database.h"
+#include "engine/access/table_creator.h"
 #include "engine/io/file_lock.h"
-#include "engine/storage/table_creator.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/integer_field.h"

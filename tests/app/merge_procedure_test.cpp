@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "engine/access/database.h"
+#include "engine/access/table_creator.h"
 #include "engine/io/fault_injecting_file_system.h"
 #include "engine/storage/table_check.h"
-#include "engine/storage/table_creator.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"

@@ -9,7 +9,7 @@
 #include "database/dm_ra5old.h"
 #include "database/table_schemas.h"
 #include "engine/access/database.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 #include "framework/core/recording_dialogs.h"
 #include "tableaccess/data_source.h"
 #include "tableaccess/database.h"

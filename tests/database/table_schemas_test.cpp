@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/access/table_creator.h"
 #include "engine/format/block_format.h"
 #include "engine/format/header_format.h"
 #include "engine/storage/table.h"
-#include "engine/storage/table_creator.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/access/database.h"
 #include "engine/access/filter_tree.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 #include "framework/core/component.h"
 #include "tableaccess/field_types.h"
 #include "tableaccess/filter_expression.h"

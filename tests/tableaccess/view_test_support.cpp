@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/access/database.h"
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 #include "tableaccess/session.h"
 
 namespace viewtest {

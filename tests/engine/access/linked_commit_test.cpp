@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/access/table_creator.h"
 #include "engine/io/fault_injecting_file_system.h"
-#include "engine/storage/table_creator.h"
 #include "tests/support/test_support.h"
 
 namespace px {

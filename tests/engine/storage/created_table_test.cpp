@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "engine/access/database.h"
+#include "engine/access/table_creator.h"
 #include "engine/format/code_page.h"
 #include "engine/storage/table_check.h"
-#include "engine/storage/table_creator.h"
 #include "tests/support/test_support.h"
 
 extern "C" {

@@ -1,6 +1,6 @@
 // New table families on disk: the engine's reader and pxlib both open them,
 // a family that exists is never touched, and a failed write leaves nothing.
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 
 #include <gtest/gtest.h>
 extern "C" {  // pxlib's header declares no C linkage itself
@@ -86,7 +86,7 @@ TEST(TableCreator, CreatedFamilyOpensEmptyWithItsFieldsAndIndexes) {
   EXPECT_EQ(byBirth.fields[1].number, 1 | h::kDescendingFieldBit);
   EXPECT_EQ(byBirth.fields.size(), 4u);  // Born, PatientID, key copy PatientID, Blk Num
 
-  // The family relations of section 7 hold across the files as written.
+  // The family relations of docs/paradox-format.md section 7 hold across the files as written.
   const TableHeader db = headerOf(dir.path() / "patient.DB");
   const TableHeader pxh = headerOf(dir.path() / "patient.PX");
   EXPECT_EQ(pxh.indexChangeCount, db.changeCount);

@@ -1,4 +1,4 @@
-#include "engine/storage/table_creator.h"
+#include "engine/access/table_creator.h"
 
 #include <algorithm>
 #include <cctype>
