@@ -65,13 +65,7 @@ constexpr std::string_view kNewTag = "new";
 constexpr std::string_view kEndTag = "end";
 constexpr std::size_t kHeaderFields = 4, kCopyFields = 5, kNewFields = 2, kEndFields = 3;
 
-using journal_text::hex16;
-using journal_text::kChecksumDigits;
-using journal_text::kFieldSeparator;
-using journal_text::kLineEnd;
-using journal_text::parseDecimal;
-using journal_text::parseHex16;
-using journal_text::splitFields;
+using namespace journal_text;  // the journals' line helpers
 
 struct LinkEntry {
   bool existed = true;  // false: the commit creates the target

@@ -236,6 +236,20 @@ FirstDifference firstDifference(std::string_view a, std::string_view b) {
 
 bool isDigitOrEnd(std::uint8_t byte) { return byte == 0 || (byte >= '0' && byte <= '9'); }
 
+// Keys are mostly numbers written as text: they need no weights. True, with
+// `order` set, when the values are the same or first differ between digits
+// (or a digit and the end). REQUIRES: the collation's digits rise.
+bool decidedByDigits(std::string_view a, std::string_view b, int& order) {
+  const FirstDifference d = firstDifference(a, b);
+  if (d.same) {
+    order = 0;
+    return true;
+  }
+  if (!isDigitOrEnd(d.left) || !isDigitOrEnd(d.right)) return false;
+  order = d.left < d.right ? -1 : 1;
+  return true;
+}
+
 // Whether a weight table gives the ten digits rising primaries: then two
 // values whose first difference is between digits, or a digit and the end,
 // sort as their bytes do, without reading any weight.
@@ -270,12 +284,7 @@ const Collation& Collation::byteOrder() {
 }
 
 int Collation::compare(std::string_view a, std::string_view b) const {
-  // Keys are mostly numbers written as text: they need no weights.
-  if (digitsRise_) {
-    const FirstDifference d = firstDifference(a, b);
-    if (d.same) return 0;
-    if (isDigitOrEnd(d.left) && isDigitOrEnd(d.right)) return d.left < d.right ? -1 : 1;
-  }
+  if (int order = 0; digitsRise_ && decidedByDigits(a, b, order)) return order;
   a = untilNul(a);
   b = untilNul(b);
   if (rules_ == nullptr || rules_->weights == nullptr) return compareBytes(a, b);
@@ -283,11 +292,7 @@ int Collation::compare(std::string_view a, std::string_view b) const {
 }
 
 int Collation::compareCaseInsensitive(std::string_view a, std::string_view b) const {
-  if (digitsRise_) {
-    const FirstDifference d = firstDifference(a, b);
-    if (d.same) return 0;
-    if (isDigitOrEnd(d.left) && isDigitOrEnd(d.right)) return d.left < d.right ? -1 : 1;
-  }
+  if (int order = 0; digitsRise_ && decidedByDigits(a, b, order)) return order;
   a = untilNul(a);
   b = untilNul(b);
   if (rules_ == nullptr) return compareUpperCased(a, b, kAsciiUpperCase);

@@ -14,13 +14,7 @@ namespace px {
 
 using commit_internal::isSafeName;
 using commit_internal::isTemporaryName;
-using journal_text::hex16;
-using journal_text::kChecksumDigits;
-using journal_text::kFieldSeparator;
-using journal_text::kLineEnd;
-using journal_text::parseDecimal;
-using journal_text::parseHex16;
-using journal_text::splitFields;
+using namespace journal_text;  // the journals' line helpers
 
 namespace {
 

@@ -10,14 +10,13 @@
 #include <string>
 
 #include "engine/io/fault_injecting_file_system.h"
+#include "tests/engine/storage/directory_snapshot.h"
 #include "tests/support/test_support.h"
 
 namespace px {
 namespace {
 
 namespace fs = std::filesystem;
-
-using Snapshot = std::map<std::string, Bytes>;
 
 const std::vector<std::string> kFamily = {"long.db", "long.px", "memo.db", "memo.px", "memo.mb"};
 constexpr Fault kFaults[] = {Fault::Die, Fault::DiskFull, Fault::IOError};
@@ -29,14 +28,6 @@ const char* faultName(Fault fault) {
     case Fault::IOError: return "IOError";
   }
   return "?";
-}
-
-Snapshot snapshot(FileSystem& fs, const fs::path& dir) {
-  std::vector<std::string> names;
-  EXPECT_TRUE(fs.listDirectory(dir, names).ok());
-  Snapshot files;
-  for (const std::string& name : names) EXPECT_TRUE(fs.readFile(dir / name, files[name]).ok()) << name;
-  return files;
 }
 
 void restore(FileSystem& fs, const fs::path& dir, const Snapshot& state) {

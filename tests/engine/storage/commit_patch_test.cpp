@@ -11,26 +11,18 @@
 #include "engine/io/fault_injecting_file_system.h"
 #include "engine/storage/commit_journal.h"
 #include "engine/storage/file_patch.h"
+#include "tests/engine/storage/directory_snapshot.h"
 
 namespace px {
 namespace {
 
 namespace fs = std::filesystem;
-using Snapshot = std::map<std::string, Bytes>;
 
 Bytes randomBytes(std::size_t size, unsigned seed) {
   std::mt19937 rng(seed);
   Bytes bytes(size);
   for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
   return bytes;
-}
-
-Snapshot snapshot(FileSystem& fs, const fs::path& dir) {
-  std::vector<std::string> names;
-  EXPECT_TRUE(fs.listDirectory(dir, names).ok());
-  Snapshot files;
-  for (const std::string& name : names) EXPECT_TRUE(fs.readFile(dir / name, files[name]).ok()) << name;
-  return files;
 }
 
 void restore(MemoryFileSystem& fs, const fs::path& dir, const Snapshot& state) {
