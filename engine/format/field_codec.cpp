@@ -105,8 +105,7 @@ Status decodeBcd(const std::uint8_t* p, int /*fieldDecimals*/, std::optional<Dec
   const int intDigits = kBcdDigits - decimals;
   int first = 0;
   while (first < intDigits - 1 && digits[first] == '0') ++first;
-  std::string text(digits + first, digits + intDigits);
-  if (intDigits == 0) text = "0";
+  std::string text = intDigits == 0 ? std::string("0") : std::string(digits + first, digits + intDigits);
   if (decimals > 0) {
     text += '.';
     text.append(digits + intDigits, digits + kBcdDigits);
