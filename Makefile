@@ -13,7 +13,7 @@ deps:
 	@./tools/install_deps.sh
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX_BENCH=ON
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX_BENCH=ON -DPX_WERROR=ON
 	cmake --build build -j$(JOBS)
 
 run: build
@@ -27,11 +27,11 @@ test: build
 	$(MAKE) --no-print-directory test-windows
 
 build-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPX_SANITIZE=ON -DPX_BENCH=OFF
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPX_SANITIZE=ON -DPX_BENCH=OFF -DPX_WERROR=ON
 	cmake --build build-asan -j$(JOBS)
 
 fuzz: deps
-	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX_FUZZ=ON
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX_FUZZ=ON -DPX_WERROR=ON
 	cmake --build build-fuzz -j$(JOBS)
 	./tests/fuzz/run_fuzzers.sh build-fuzz/bin $(FUZZ_SECONDS)
 

@@ -64,18 +64,18 @@ void MakeClean(const fs::path& dir) {
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());
   std::set<std::string> patients, sessions;
-  RemoveWhere(*db, "patient.db", [&](px::WritableTable& t, const px::Bytes& r) {
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "patient.db", [&](px::WritableTable& t, const px::Bytes& r) {
     if (TextOf(t, r, "Gender") == "x") return true;
     patients.insert(TextOf(t, r, "ID"));
     return false;
-  });
-  RemoveWhere(*db, "session.db", [&](px::WritableTable& t, const px::Bytes& r) {
+  }));
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "session.db", [&](px::WritableTable& t, const px::Bytes& r) {
     if (patients.count(TextOf(t, r, "Patient")) == 0) return true;
     sessions.insert(TextOf(t, r, "SessionID"));
     return false;
-  });
-  RemoveWhere(*db, "data.db",
-              [&](px::WritableTable& t, const px::Bytes& r) { return sessions.count(TextOf(t, r, "SessionID")) == 0; });
+  }));
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "data.db",
+              [&](px::WritableTable& t, const px::Bytes& r) { return sessions.count(TextOf(t, r, "SessionID")) == 0; }));
   ASSERT_TRUE(db->close().ok());
 }
 
@@ -95,7 +95,7 @@ class MergeCheckCliTest : public ::testing::Test {
   void MakeCleanPair() {
     ASSERT_EQ(Tool("makesample", active().string() + " --patients 30 --seed 21").exitCode, 0);
     ASSERT_EQ(Tool("makesample", old().string() + " --patients 20 --seed 22").exitCode, 0);
-    MakeClean(old());
+    ASSERT_NO_FATAL_FAILURE(MakeClean(old()));
   }
   px::test::ToolRun Check() { return Tool("mergetool-cli", "--check --old " + old().string()); }
 
@@ -103,7 +103,7 @@ class MergeCheckCliTest : public ::testing::Test {
 };
 
 TEST_F(MergeCheckCliTest, CleanPairPassesAndNoByteChanges) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   const Files activeBefore = FilesOf(active()), oldBefore = FilesOf(old());
   const auto run = Check();
   EXPECT_EQ(run.exitCode, 0) << run.out;
@@ -114,7 +114,7 @@ TEST_F(MergeCheckCliTest, CleanPairPassesAndNoByteChanges) {
 }
 
 TEST_F(MergeCheckCliTest, MergePrintsTheReportAndASecondCheckSeesTheMergeDone) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   const auto merge = Tool("mergetool-cli", "--old " + old().string() + " --yes");
   ASSERT_EQ(merge.exitCode, 0) << merge.out;
   const std::size_t appended = merge.out.find("Angefügt:");
@@ -136,7 +136,7 @@ TEST_F(MergeCheckCliTest, MergePrintsTheReportAndASecondCheckSeesTheMergeDone) {
 
 TEST_F(MergeCheckCliTest, DatabaseInUseFails) {
   using px::test::OtherProgram;
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   px::test::writeBytes(old() / "PDOXUSRS.LCK", {'N', 'E', 'T'});
   const Files oldBefore = FilesOf(old());
   {
@@ -164,7 +164,7 @@ TEST_F(MergeCheckCliTest, DatabaseInUseFails) {
 }
 
 TEST_F(MergeCheckCliTest, CommitCutShortIsLeftForTheMergeToFinish) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   px::test::writeBytes(old() / "pxcommit.jnl", {'n', 'o', 't', ' ', 'd', 'o', 'n', 'e'});
   const Files oldBefore = FilesOf(old());
   const auto run = Check();
@@ -174,7 +174,7 @@ TEST_F(MergeCheckCliTest, CommitCutShortIsLeftForTheMergeToFinish) {
 }
 
 TEST_F(MergeCheckCliTest, MissingOldTableFailsWithTheWindowsMessage) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   fs::remove(old() / "session.DB");
   const auto run = Check();
   EXPECT_EQ(run.exitCode, 2) << run.out;

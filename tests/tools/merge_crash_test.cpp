@@ -118,11 +118,12 @@ class MergeCrashTest : public ::testing::Test {
     px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
   }
 
-  // One merge of the run's pair; an empty plan runs it as a user would.
+  // One merge of the run's pair; an empty plan runs the shipped program as a
+  // user would, any other the test build with the planned fault.
   px::test::ToolRun Merge(const std::string& plan) {
     if (plan.empty()) px::setEnvironmentVariable("MERGETOOL_FAULT_AT", std::nullopt);
-    else px::setEnvironmentVariable("MERGETOOL_FAULT_AT", plan.c_str());
-    return Tool("mergetool-cli", "--old " + (run() / "alt").string() + " --yes");
+    else px::setEnvironmentVariable("MERGETOOL_FAULT_AT", plan);
+    return Tool(plan.empty() ? "mergetool-cli" : "mergetool-cli-faults", "--old " + (run() / "alt").string() + " --yes");
   }
 
   void CheckTables(const fs::path& dir, std::vector<std::string>& problems) {

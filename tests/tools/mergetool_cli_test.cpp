@@ -60,9 +60,14 @@ TEST_F(MergetoolCliTest, MergeOfTwoSamplesAsPxlibReadsIt) {
   const pxlib_merge::Snapshot activeBefore = pxlib_merge::Read(active());
   const pxlib_merge::Snapshot oldBefore = pxlib_merge::Read(old());
 
+  // The shipped program has no planned-fault path: the crash tests' plan in
+  // its environment is not read.
+  px::setEnvironmentVariable("MERGETOOL_FAULT_AT", "1:die");
   const auto run = Tool("mergetool-cli", "--old " + old().string() + " --yes");
+  px::setEnvironmentVariable("MERGETOOL_FAULT_AT", std::nullopt);
   ASSERT_EQ(run.exitCode, 0) << run.out;
   EXPECT_NE(run.out.find("Fertig."), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("write operations"), std::string::npos) << run.out;
   pxlib_merge::ExpectMerged(activeBefore, oldBefore, pxlib_merge::Read(active()));
 
   ExpectEveryTablePasses(active());

@@ -5,14 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 extern "C" {
 #include <paradox.h>
@@ -22,6 +25,7 @@ extern "C" {
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
 #include "engine/io/platform.h"
+#include "framework/core/application.h"
 #include "framework/core/recording_dialogs.h"
 #include "framework/ui/browse_edit.h"
 #include "framework/ui/button.h"
@@ -127,24 +131,41 @@ TEST_F(Form2Test, DirectoryWithoutDataTableGivesTheMessageAndClosesTheViews) {
   Form2->ButtonCANCEL->SetVisible(false);
   Choose(old().string());
   ASSERT_EQ(dialogs_.shown.size(), 1u);
-  EXPECT_EQ(dialogs_.shown[0].text, kOldDataMessage);
-  EXPECT_EQ(dialogs_.shown[0].icon, TDialogIcon::Error);
-  EXPECT_EQ(dialogs_.shown[0].buttons, std::vector<TDialogButton>{TDialogButton::OK});
+  // The framework's message dialog, centred on the screen, not the exception
+  // display's box over the window.
+  const TDialogRequest& shown = dialogs_.shown[0];
+  EXPECT_EQ(shown.kind, TDialogKind::MessageDialog);
+  EXPECT_EQ(shown.caption, "Error");
+  EXPECT_EQ(shown.text, kOldDataMessage);
+  EXPECT_EQ(shown.icon, TDialogIcon::Error);
+  EXPECT_EQ(shown.buttons, std::vector<TDialogButton>{TDialogButton::OK});
+  EXPECT_EQ(shown.defaultButton, TDialogButton::OK);
+  EXPECT_EQ(shown.cancelButton, TDialogButton::OK);
   for (TTable* view : {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData}) EXPECT_FALSE(view->Active());
   EXPECT_FALSE(Visible(Form2->ButtonSTART));
   EXPECT_TRUE(Visible(Form2->ButtonCANCEL));
 }
 
 TEST_F(Form2Test, OldPatientsAllMarkedXGiveTheMessage) {
-  // An old database whose only patients are marked "x": the view admits none
-  // and its progress bar cannot read a first key.
+  // An old database whose patients are all marked "x": the filtered view
+  // admits none and its progress bar cannot read a first key.
   fs::remove_all(old());
-  ASSERT_EQ(Sample(old(), "--patients 0 --seed 6"), 0);
+  ASSERT_EQ(Sample(old(), "--patients 3 --hidden-patients 1 --seed 6"), 0);
+  const px::test::ToolRun dump = px::test::runTool("pxdump", (old() / "patient.db").string() + " --csv");
+  ASSERT_EQ(dump.exitCode, 0) << dump.out;
+  std::istringstream lines(dump.out);
+  std::string line;
+  int records = 0, marked = 0;
+  for (std::getline(lines, line); std::getline(lines, line); ++records) marked += line.find(",x,") != std::string::npos;
+  ASSERT_EQ(records, 3) << dump.out;
+  ASSERT_EQ(marked, 3) << dump.out;
   Start();
+  Form2->CheckBox1->SetChecked(true);
   Choose(old().string());
   ASSERT_EQ(dialogs_.shown.size(), 1u);
   EXPECT_EQ(dialogs_.shown[0].text, kOldDataMessage);
-  EXPECT_FALSE(dmRA5old->dPatient->Active());
+  for (TTable* view : {dmRA5old->dPatient, dmRA5old->dSession, dmRA5old->dData}) EXPECT_FALSE(view->Active());
+  EXPECT_FALSE(Visible(Form2->ButtonSTART));
 }
 
 TEST_F(Form2Test, AnotherDirectoryAfterOpeningIsRefusedThroughTheExceptionDisplay) {
@@ -219,11 +240,38 @@ TEST_F(Form2Test, TextsLayoutAndBatchAppendsAreThoseOfTheWindow) {
   EXPECT_EQ(Form2->DBProgressFill2->DataField(), "SessionID");
 }
 
-TEST_F(Form2Test, QuitClosesTheWindow) {
-  Start();
-  Form2->Show();
-  Form2->ButtonCANCEL->ButtonWidget()->click();
-  EXPECT_FALSE(Form2->Visible());
+TEST_F(Form2Test, QuitClosesTheMainWindowAndEndsTheProgramsLoop) {
+  // Start-up as the program does it: the window becomes the main window and
+  // the loop runs until the click on "Abbrechen" closes it.
+  Application.CreateForm(Form2);
+  Application.CreateForm(dmRA5old);
+  Application.CreateForm(dmRA5);
+  ASSERT_EQ(Application.MainForm(), Form2);
+  bool clicked = false, loopStillRunning = false;
+  QTimer::singleShot(0, [&] {
+    EXPECT_TRUE(Form2->Widget()->isVisible());
+    clicked = true;
+    Form2->ButtonCANCEL->ButtonWidget()->click();
+  });
+  // Only a loop that the click failed to end gets this far; it ends the test
+  // instead of hanging it.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    loopStillRunning = true;
+    QCoreApplication::exit(1);
+  });
+  guard.start(60'000);
+  Application.Run();
+  EXPECT_TRUE(clicked);
+  EXPECT_FALSE(loopStillRunning);  // the click, not the guard, ended the loop
+  // Then the entry shuts down: the modules and the window are destroyed.
+  Application.Shutdown();
+  EXPECT_EQ(Application.MainForm(), nullptr);
+  EXPECT_EQ(Application.ComponentCount(), 0u);
+  Form2 = nullptr;
+  dmRA5old = nullptr;
+  dmRA5 = nullptr;
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST(WritableTable, RenumberingTextKeysMovesRecordsAndKeepsEveryIndex) {
   const auto before = test::readBytes(dir.path() / "Counts.DB");
   const auto beforePx = test::readBytes(dir.path() / "Counts.PX");
   const auto beforeX = test::readBytes(dir.path() / "Counts.XG0");
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
 
   auto r = reopen(dir.path(), "Counts");  // checks .PX, .XG0, .YG0 against the records
   ASSERT_EQ(r->recordCount(), 415u);
@@ -150,7 +150,7 @@ TEST(WritableTable, InsertedKeysLandInStringOrderAcrossTwoLevels) {
   }
   std::vector<FileImage> images;
   ASSERT_TRUE(t->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
   auto r = reopen(dir.path(), "ZIPCODES");
   ASSERT_EQ(r->recordCount(), 43185u + 5);
   EXPECT_EQ(text(*r, 0, 0), "00000");
@@ -187,7 +187,7 @@ TEST(WritableTable, BlobsWrittenAndReplacedReadBackAcrossTables) {
   std::vector<FileImage> images;
   ASSERT_TRUE(memo->buildImages(images).ok());
   ASSERT_TRUE(graphic->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
 
   auto m = reopen(dir.path(), "memo");
   ASSERT_EQ(m->recordCount(), 2u);
@@ -215,7 +215,7 @@ TEST(WritableTable, ASecondCommitAfterInsertsKeepsTheBlobValuesOfTheFirst) {
   ASSERT_TRUE(memo->update(firstId, rec).ok());
   std::vector<FileImage> images;
   ASSERT_TRUE(memo->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
   memo->markCommitted();
 
   // After the commit the table still reads the stored value from its own
@@ -231,7 +231,7 @@ TEST(WritableTable, ASecondCommitAfterInsertsKeepsTheBlobValuesOfTheFirst) {
   ASSERT_TRUE(memo->update(firstId, rec).ok());
   images.clear();
   ASSERT_TRUE(memo->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
 
   auto m = reopen(dir.path(), "memo");
   ASSERT_EQ(m->recordCount(), 3u);
@@ -346,7 +346,7 @@ TEST(WritableTable, UnkeyedTableKeepsInsertionOrder) {
   std::vector<FileImage> images;
   ASSERT_TRUE(t->buildImages(images).ok());
   EXPECT_EQ(images.size(), 1u);
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
   auto r = reopen(dir.path(), "CONTACTS");
   ASSERT_EQ(r->recordCount(), 57u);
   EXPECT_EQ(text(*r, 55, 0), "Zander");
@@ -360,7 +360,7 @@ TEST(WritableTable, RemovingEveryRecordLeavesAnEmptyConsistentFamily) {
   for (auto id : t->orderedIds()) ASSERT_TRUE(t->remove(id).ok());
   std::vector<FileImage> images;
   ASSERT_TRUE(t->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
   auto r = reopen(dir.path(), "KartA");
   EXPECT_EQ(r->recordCount(), 0u);
   EXPECT_EQ(r->header().firstBlock, 0);
@@ -398,7 +398,7 @@ TEST(WritableTable, IndependentReaderReadsWhatWeWrote) {
   ASSERT_TRUE(t->insert(rec).ok());
   std::vector<FileImage> images;
   ASSERT_TRUE(t->buildImages(images).ok());
-  writeImages(images);
+  ASSERT_NO_FATAL_FAILURE(writeImages(images));
   auto ours = reopen(dir.path(), "pay");
 
   const test::PxlibTable theirs = test::readWithPxlib(dir.path() / "pay.DB");
