@@ -39,7 +39,7 @@ fuzz: deps
 # linked, and the zip for the practice.
 windows: deps
 	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-	      -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DPX_BENCH=OFF -DPX_LINUX_BUILD_DIR=$(CURDIR)/build
+	      -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DPX_BENCH=OFF -DPX_WERROR=ON -DPX_LINUX_BUILD_DIR=$(CURDIR)/build
 	cmake --build build-windows -j$(JOBS)
 	./tools/pack_windows.sh build-windows/bin dist/mergetool-windows-x64.zip
 
