@@ -21,7 +21,8 @@ void setEnvironmentVariable(const char* name, const std::optional<std::string>& 
 
 // The program's arguments, argv[0] first. On Windows they are taken from the
 // wide command line, so that "C:\Praxis\Müller & Söhne" arrives whole,
-// whatever the code page; on POSIX they are `argv`.
+// whatever the code page (command_line_windows.h says how it is split); on
+// POSIX they are `argv`.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Lets the console show the UTF-8 texts the programs print (Windows: the

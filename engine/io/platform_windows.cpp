@@ -9,12 +9,12 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <cwchar>
 
 #include "engine/io/path_text.h"
+#include "engine/io/command_line_windows.h"
 #include "engine/io/error_text_windows.h"
 
 namespace px {
@@ -59,14 +59,31 @@ void setEnvironmentVariable(const char* name, const std::optional<std::string>& 
   _wputenv_s(wideName.c_str(), value ? wideFromUtf8(*value).c_str() : L"");
 }
 
+std::vector<std::string> splitCommandLine(std::wstring_view line) {
+  std::vector<std::string> words;
+  std::wstring word;
+  bool inWord = false, quoted = false;
+  for (const wchar_t c : line) {
+    if (c == L'"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == L' ' || c == L'\t')) {
+      if (inWord) words.push_back(utf8FromWide(word.data(), word.size()));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(utf8FromWide(word.data(), word.size()));
+  return words;
+}
+
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return {argv, argv + argc};
-  std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) arguments.push_back(utf8FromWide(wide[i], std::wcslen(wide[i])));
-  LocalFree(wide);
-  return arguments;
+  const wchar_t* line = GetCommandLineW();
+  if (line == nullptr) return {argv, argv + argc};
+  return splitCommandLine(line);
 }
 
 void useUtf8Console() {

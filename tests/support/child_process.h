@@ -21,8 +21,10 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Starts `program` with `arguments` (UTF-8, passed as they are, no shell).
-  // False when it could not be started. REQUIRES: not started yet.
+  // False when it could not be started; error() says why. REQUIRES: not
+  // started yet.
   bool start(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+  const std::string& error() const { return error_; }
   // One line of what the child writes, without its line end; false at the end.
   bool readLine(std::string& line);
   // Everything the child writes until it closes its output.
@@ -37,6 +39,7 @@ class ChildProcess {
   struct Native;
   std::unique_ptr<Native> native_;
   std::string pending_;  // read beyond the last line returned
+  std::string error_;
   bool ended_ = false;
   int exitCode_ = -1;
   // Reads what is there (blocking); false at the end of the output.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace px::test {
 
@@ -24,8 +25,12 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
   int in[2], out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) return false;
+  if (::pipe2(in, O_CLOEXEC) != 0) {
+    error_ = std::string("pipe failed: ") + std::strerror(errno);
+    return false;
+  }
   if (::pipe2(out, O_CLOEXEC) != 0) {
+    error_ = std::string("pipe failed: ") + std::strerror(errno);
     ::close(in[0]);
     ::close(in[1]);
     return false;
@@ -47,6 +52,7 @@ bool ChildProcess::start(const std::filesystem::path& program, const std::vector
   ::close(in[0]);
   ::close(out[1]);
   if (pid < 0) {
+    error_ = std::string("fork failed: ") + std::strerror(errno);
     ::close(in[1]);
     ::close(out[0]);
     return false;

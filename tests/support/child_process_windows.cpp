@@ -1,5 +1,5 @@
 // ChildProcess on Windows: CreateProcessW with inherited pipe handles, the
-// command line quoted as CommandLineToArgvW takes it apart again.
+// command line quoted as our programs take it apart again.
 #include "tests/support/child_process.h"
 
 #ifndef NOMINMAX
@@ -9,6 +9,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <string>
 
 namespace px::test {
 
@@ -22,27 +24,16 @@ std::wstring wide(const std::string& text) {
   return out;
 }
 
-// One argument as the C runtime's parser reads it back: quotes around it
-// when it holds blanks or quotes, backslashes doubled before a quote.
+// One argument as our programs take it apart (command_line_windows.h):
+// quotes around it when it holds blanks, backslashes as they are. No
+// argument of theirs holds a quote.
 void appendQuoted(std::wstring& line, const std::wstring& argument) {
   if (!line.empty()) line += L' ';
-  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) {
     line += argument;
     return;
   }
-  line += L'"';
-  std::size_t backslashes = 0;
-  for (wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    line.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    line += c;
-  }
-  line.append(2 * backslashes, L'\\');
-  line += L'"';
+  line += L'"' + argument + L'"';
 }
 
 }  // namespace
@@ -63,8 +54,12 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::start(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE inRead, inWrite, outRead, outWrite;
-  if (!CreatePipe(&inRead, &inWrite, &inherited, 0)) return false;
+  if (!CreatePipe(&inRead, &inWrite, &inherited, 0)) {
+    error_ = "CreatePipe failed, error " + std::to_string(GetLastError());
+    return false;
+  }
   if (!CreatePipe(&outRead, &outWrite, &inherited, 0)) {
+    error_ = "CreatePipe failed, error " + std::to_string(GetLastError());
     CloseHandle(inRead);
     CloseHandle(inWrite);
     return false;
@@ -86,6 +81,7 @@ bool ChildProcess::start(const std::filesystem::path& program, const std::vector
   PROCESS_INFORMATION info{};
   const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                       nullptr, &startup, &info);
+  if (!started) error_ = "CreateProcessW failed, error " + std::to_string(GetLastError());
   CloseHandle(inRead);
   CloseHandle(outWrite);
   if (!started) {

@@ -9,7 +9,7 @@ bool openFilesAreInUse() { return PX_SHARING_MODES != 0; }
 bool OtherProgram::hold(How how, const std::filesystem::path& file) {
   const char* word = how == How::kLock ? "lock" : how == How::kOpen ? "open" : how == How::kRead ? "read" : "engine";
   if (!process_.start(toolPath("lockholder"), {word, argument(file)})) {
-    refusal_ = "lockholder could not be started";
+    refusal_ = "lockholder could not be started: " + process_.error();
     return false;
   }
   std::string line;

@@ -14,7 +14,7 @@ ToolRun runProgram(const std::filesystem::path& program, const std::vector<std::
   ToolRun run;
   ChildProcess child;
   if (!child.start(program, arguments)) {
-    run.out = "cannot start " + pathText(program);
+    run.out = "cannot start " + pathText(program) + ": " + child.error();
     return run;
   }
   child.closeInput();

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "engine/io/command_line_windows.h"
 #include "engine/io/path_text.h"
 #include "tests/support/test_support.h"
 
@@ -34,6 +35,23 @@ TEST(PlatformWindows, EnvironmentKeepsLettersOutsideTheCodePage) {
   EXPECT_EQ(environmentVariable("PX_PLATFORM_TEST"), value);
   setEnvironmentVariable("PX_PLATFORM_TEST", std::nullopt);
   EXPECT_EQ(environmentVariable("PX_PLATFORM_TEST"), std::nullopt);
+}
+
+TEST(PlatformWindows, CommandLinesKeepPathsWhole) {
+  struct Case {
+    std::wstring line;
+    std::vector<std::string> words;
+  };
+  const std::vector<Case> cases{
+      {L"mergetool-cli.exe --old D:\\alt --yes", {"mergetool-cli.exe", "--old", "D:\\alt", "--yes"}},
+      {L"\"C:\\Program Files\\m.exe\"  --old  \"C:\\Praxis\\M\u00fcller & S\u00f6hne\\alt (2019)\"",
+       {"C:\\Program Files\\m.exe", "--old", "C:\\Praxis\\Müller & Söhne\\alt (2019)"}},
+      // The trailing backslash stays, and the words after it stay words.
+      {L"m.exe --old \"C:\\Praxis\\alt (2019)\\\" --check", {"m.exe", "--old", "C:\\Praxis\\alt (2019)\\", "--check"}},
+      {L"m.exe --old \\\\server\\share\\winvelda5\\", {"m.exe", "--old", "\\\\server\\share\\winvelda5\\"}},
+      {L"m.exe --old C:\\\"Alte Daten\"\\x\t\"\"", {"m.exe", "--old", "C:\\Alte Daten\\x", ""}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.words);
 }
 
 TEST(PlatformWindows, DrivesAndSharesAreVolumesOfTheirOwn) {
