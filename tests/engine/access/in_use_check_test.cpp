@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/io/file_lock.h"
+#include "engine/io/path_text.h"
 #include "tests/support/test_support.h"
 #include "tests/support/other_program.h"
 
@@ -17,8 +18,9 @@ namespace fs = std::filesystem;
 const std::vector<unsigned char> kLockBytes{'N', 'E', 'T', 0, 1, 2, 3, 0xFF};
 
 fs::path makeLockFile(const test::TempDir& dir, const std::string& name) {
-  test::writeBytes(dir.path() / name, kLockBytes);
-  return dir.path() / name;
+  const fs::path path = dir.path() / pathFromUtf8(name);
+  test::writeBytes(path, kLockBytes);
+  return path;
 }
 
 std::string inUseText(const fs::path& dir, const std::string& lockFile) {
@@ -48,13 +50,13 @@ TEST(InUseCheck, StaleLockFilesAreHarmlessAndLeftAsTheyWere) {
 TEST(InUseCheck, HeldTableLockFileRefusesWithTheUsersText) {
   test::TempDir dir;
   makeLockFile(dir, "PDOXUSRS.LCK");  // stale
-  const fs::path tableLock = makeLockFile(dir, "Patient.Lck");
+  const fs::path tableLock = makeLockFile(dir, "Überweisung.Lck");  // named beyond ASCII
   FileLock holder;
   ASSERT_TRUE(holder.acquire(tableLock).ok());
 
   const Status status = checkNotInUse(dir.path());
   EXPECT_EQ(status.code(), rc::kDatabaseInUse);
-  EXPECT_EQ(status.message(), inUseText(dir.path(), "Patient.Lck"));
+  EXPECT_EQ(status.message(), inUseText(dir.path(), "Überweisung.Lck"));
 }
 
 TEST(InUseCheck, MissingDirectory) {
