@@ -4,13 +4,10 @@
 #include <iterator>
 #include <system_error>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 #include "engine/access/database_files.h"
 #include "engine/access/in_use_check.h"
 #include "engine/io/file_system.h"
+#include "engine/io/platform.h"
 #include "framework/core/component.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/field_types.h"
@@ -73,17 +70,6 @@ std::uintmax_t FreeBytes(const MergeCheckOptions& options, const fs::path& direc
   std::error_code ec;
   const fs::space_info info = fs::space(directory, ec);
   return ec ? 0 : info.available;
-}
-
-bool SameFileSystem(const fs::path& a, const fs::path& b) {
-#if defined(_WIN32)
-  std::error_code ec;
-  return fs::absolute(a, ec).root_name() == fs::absolute(b, ec).root_name();
-#else
-  struct stat sa {}, sb {};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev;
-#endif
 }
 
 std::string Size(std::uintmax_t bytes) {
@@ -164,7 +150,7 @@ void CheckDiskSpace(const MergeTables& t, const MergeCheckOptions& options, Merg
   report.spaceNeeded = oldNeeded + activeNeeded;
   const std::uintmax_t oldFree = FreeBytes(options, report.oldDirectory);
   const std::uintmax_t activeFree = FreeBytes(options, report.activeDirectory);
-  const bool shared = SameFileSystem(report.oldDirectory, report.activeDirectory);
+  const bool shared = px::sameVolume(report.oldDirectory, report.activeDirectory);
   report.spaceFree = shared ? activeFree : std::min(oldFree, activeFree);
   auto tooLittle = [&report](std::uintmax_t needed, std::uintmax_t free, const fs::path& directory) {
     report.Add(CheckSeverity::Error, CheckTopic::DiskSpace,

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/merge_check.h"
 #include "app/merge_procedure.h"
@@ -19,6 +20,7 @@
 #include "app/terminal_dialogs.h"
 #include "engine/access/database_name.h"
 #include "engine/access/engine_config.h"
+#include "engine/io/platform.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
 #include "framework/core/application.h"
@@ -44,15 +46,15 @@ struct Options {
   bool check = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--old") {
-      if (i + 1 >= argc) {
+      if (i + 1 >= args.size()) {
         error = "--old needs a directory";
         return false;
       }
-      options.oldDirectory = argv[++i];
+      options.oldDirectory = args[++i];
     } else if (arg == "--yes") {
       options.yes = true;
     } else if (arg == "--check") {
@@ -219,15 +221,17 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
 }  // namespace
 
 int RunMergeCommandLine(int argc, char** argv) {
+  px::useUtf8Console();
+  const std::vector<std::string> args = px::commandLineArguments(argc, argv);
   Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, options, error)) {
+  if (!ParseOptions(args, options, error)) {
     std::cerr << "mergetool-cli: " << error << '\n' << kUsage;
     return 2;
   }
   TTerminalDialogs dialogs;
   TDialogsScope scope(dialogs);
-  Application.SetExeName(argv[0]);
+  Application.SetExeName(args.empty() ? std::string() : args[0]);
   // A dry run that cannot finish cannot vouch for the merge.
   const int failed = options.check ? 2 : 1;
   int status = failed;

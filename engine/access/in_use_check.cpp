@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "engine/io/file_lock.h"
+#include "engine/io/path_text.h"
 #include "engine/storage/table_family.h"
 
 namespace px {
@@ -33,22 +35,23 @@ Status checkNotInUse(const fs::path& dir) {
   if (!fs::is_directory(dir, ec))
     return Status(rc::kDirectoryNotFound, "the database directory " + dir.string() + " does not exist");
 
-  std::vector<std::pair<int, std::string>> lockFiles;  // (rank, name as on disk)
+  // (rank, name as on disk, path): the path as listed, since a name need not
+  // survive a trip through text on every system.
+  std::vector<std::tuple<int, std::string, fs::path>> lockFiles;
   fs::directory_iterator it(dir, ec);
   if (ec) return Status(rc::kReadFailed, dir.string() + ": cannot list the directory: " + ec.message());
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
-    const std::string name = it->path().filename().string();
+    const std::string name = pathText(it->path().filename());
     const std::string lower = lowerAscii(name);
-    if (std::string_view(lower).ends_with(kLockExtension)) lockFiles.emplace_back(rank(lower), name);
+    if (std::string_view(lower).ends_with(kLockExtension)) lockFiles.emplace_back(rank(lower), name, it->path());
   }
   if (ec) return Status(rc::kReadFailed, dir.string() + ": cannot list the directory: " + ec.message());
   std::sort(lockFiles.begin(), lockFiles.end());
 
-  for (const auto& entry : lockFiles) {
-    const std::string& name = entry.second;
+  for (const auto& [order, name, path] : lockFiles) {
     FileLock lock;
-    const Status status = lock.acquire(dir / name);
+    const Status status = lock.acquire(path);
     if (status.code() == rc::kFileInUse)
       return Status(rc::kDatabaseInUse, "The database in " + dir.string() +
                                             " is in use by another program (lock file " + name +

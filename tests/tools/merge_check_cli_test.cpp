@@ -12,7 +12,8 @@
 #include <set>
 
 #include "engine/access/database.h"
-#include "engine/io/file_lock.h"
+#include "engine/io/platform.h"
+#include "tests/support/other_program.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tool_run.h"
 
@@ -83,13 +84,13 @@ class MergeCheckCliTest : public ::testing::Test {
   void SetUp() override {
     const std::string config = (dir_.path() / "pxengine.conf").string();
     std::ofstream(config) << "[aliases]\nwinvelda5 = " << active().string() << "\n";
-    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
   }
-  void TearDown() override { ::unsetenv("PXENGINE_CONFIG"); }
+  void TearDown() override { px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt); }
   fs::path active() const { return dir_.path() / "aktiv"; }
   fs::path old() const { return dir_.path() / "alt"; }
   px::test::ToolRun Tool(const std::string& tool, const std::string& args) {
-    return px::test::runTool(PX_BIN_DIR, tool, args);
+    return px::test::runTool(tool, args);
   }
   void MakeCleanPair() {
     ASSERT_EQ(Tool("makesample", active().string() + " --patients 30 --seed 21").exitCode, 0);
@@ -134,21 +135,26 @@ TEST_F(MergeCheckCliTest, MergePrintsTheReportAndASecondCheckSeesTheMergeDone) {
 }
 
 TEST_F(MergeCheckCliTest, DatabaseInUseFails) {
+  using px::test::OtherProgram;
   ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   px::test::writeBytes(old() / "PDOXUSRS.LCK", {'N', 'E', 'T'});
-  px::FileLock application;
-  ASSERT_TRUE(application.acquire(old() / "PDOXUSRS.LCK").ok());
   const Files oldBefore = FilesOf(old());
-  const auto run = Check();
-  EXPECT_EQ(run.exitCode, 2) << run.out;
-  EXPECT_NE(run.out.find("von einem anderen Programm benutzt"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Ergebnis: Das Zusammenführen würde scheitern."), std::string::npos);
+  {
+    OtherProgram application;
+    ASSERT_TRUE(application.hold(OtherProgram::likeTheClinicalApplication(), old() / "PDOXUSRS.LCK"))
+        << application.refusal();
+    const auto run = Check();
+    EXPECT_EQ(run.exitCode, 2) << run.out;
+    EXPECT_NE(run.out.find("von einem anderen Programm benutzt"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Ergebnis: Das Zusammenführen würde scheitern."), std::string::npos);
+  }
   EXPECT_EQ(FilesOf(old()), oldBefore);
-  application.release();
 
   // The active database: its module does not open, and the report says why.
   px::test::writeBytes(active() / "PDOXUSRS.LCK", {'N', 'E', 'T'});
-  ASSERT_TRUE(application.acquire(active() / "PDOXUSRS.LCK").ok());
+  OtherProgram application;
+  ASSERT_TRUE(application.hold(OtherProgram::likeTheClinicalApplication(), active() / "PDOXUSRS.LCK"))
+      << application.refusal();
   const auto activeRun = Check();
   EXPECT_EQ(activeRun.exitCode, 2) << activeRun.out;
   EXPECT_NE(activeRun.out.find("Die aktive Datenbank ließ sich nicht öffnen."), std::string::npos) << activeRun.out;

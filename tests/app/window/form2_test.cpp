@@ -24,6 +24,7 @@ extern "C" {
 #include "app/old_database.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "engine/io/platform.h"
 #include "framework/core/application.h"
 #include "framework/core/recording_dialogs.h"
 #include "framework/ui/browse_edit.h"
@@ -50,7 +51,7 @@ class Form2Test : public ::testing::Test {
   void SetUp() override {
     const std::string config = (dir_.path() / "pxengine.conf").string();
     std::ofstream(config) << "[aliases]\nwinvelda5 = " << active().string() << "\n";
-    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
     ASSERT_EQ(Sample(active(), "--patients 20 --seed 5 --first-key 1000"), 0);
     ASSERT_EQ(Sample(old(), "--patients 10 --seed 6"), 0);
   }
@@ -62,10 +63,10 @@ class Form2Test : public ::testing::Test {
     delete Form2;
     Form2 = nullptr;
     EndDefaultSession();
-    ::unsetenv("PXENGINE_CONFIG");
+    px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt);
   }
   int Sample(const fs::path& dir, const std::string& args) {
-    return px::test::runTool(PX_BIN_DIR, "makesample", dir.string() + " " + args).exitCode;
+    return px::test::runTool("makesample", dir.string() + " " + args).exitCode;
   }
   // Start-up's order: the window, then the old module, then the active one.
   void Start() {
@@ -150,7 +151,7 @@ TEST_F(Form2Test, OldPatientsAllMarkedXGiveTheMessage) {
   // admits none and its progress bar cannot read a first key.
   fs::remove_all(old());
   ASSERT_EQ(Sample(old(), "--patients 3 --hidden-patients 1 --seed 6"), 0);
-  const px::test::ToolRun dump = px::test::runTool(PX_BIN_DIR, "pxdump", (old() / "patient.db").string() + " --csv");
+  const px::test::ToolRun dump = px::test::runTool("pxdump", (old() / "patient.db").string() + " --csv");
   ASSERT_EQ(dump.exitCode, 0) << dump.out;
   std::istringstream lines(dump.out);
   std::string line;
@@ -302,7 +303,7 @@ int TableRecords(const fs::path& file) {
 }
 
 void SaveScreenshot(TForm2& form, const std::string& name) {
-  const fs::path dir = fs::path(PX_BINARY_DIR) / "screenshots";
+  const fs::path dir = px::test::buildDirectory() / "screenshots";
   fs::create_directories(dir);
   EXPECT_TRUE(form.Widget()->grab().save(QString::fromStdString((dir / (name + ".png")).string())));
 }
@@ -347,7 +348,7 @@ TEST_F(Form2MergeTest, CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt) {
   for (const auto& dir : {active(), old()}) {
     for (const auto& entry : fs::directory_iterator(dir)) {
       if (entry.path().extension() != ".DB") continue;
-      const auto check = px::test::runTool(PX_BIN_DIR, "pxcheck", entry.path().string());
+      const auto check = px::test::runTool("pxcheck", entry.path().string());
       EXPECT_EQ(check.exitCode, 0) << check.out;
     }
   }

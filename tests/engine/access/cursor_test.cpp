@@ -10,6 +10,7 @@
 
 #include "engine/access/database.h"
 #include "engine/format/integer_text.h"
+#include "tests/support/other_program.h"
 #include "tests/support/test_support.h"
 
 namespace px {
@@ -224,6 +225,28 @@ TEST(DatabaseLocks, ASecondWriterOfTheSameTablesIsRefusedUntilTheFirstCloses) {
   EXPECT_EQ(second->table("KartA", b).code(), rc::kFileInUse);
   ASSERT_TRUE(first->close().ok());
   EXPECT_TRUE(second->table("KartA", b).ok());
+}
+
+// While a database holds a table for writing, another program that wants
+// to write it (the clinical application, a second copy of ours) finds it in
+// use; one that only reads may read the committed files.
+TEST(DatabaseLocks, TablesHeldForWritingAreInUseToOtherProgramsButReadable) {
+  using How = test::OtherProgram::How;
+  test::TempDir dir;
+  dir.copySet("set05");
+  std::unique_ptr<Database> db;
+  ASSERT_TRUE(Database::open(localFileSystem(), dir.path(), db).ok());
+  WritableTable* t = nullptr;
+  ASSERT_TRUE(db->table("KartA", t).ok());
+  for (const char* file : {"KartA.DB", "KartA.PX"}) {
+    test::OtherProgram secondCopy, application, reader;
+    EXPECT_FALSE(secondCopy.hold(How::kEngine, dir.path() / file)) << file;
+    EXPECT_FALSE(application.hold(How::kLock, dir.path() / file)) << file;
+    EXPECT_TRUE(reader.hold(How::kRead, dir.path() / file)) << file << ": " << reader.refusal();
+  }
+  ASSERT_TRUE(db->close().ok());
+  test::OtherProgram secondCopy;
+  EXPECT_TRUE(secondCopy.hold(How::kEngine, dir.path() / "KartA.DB")) << secondCopy.refusal();
 }
 
 TEST(DatabaseCursors, ReadOnlyMediumAndExclusiveOpens) {

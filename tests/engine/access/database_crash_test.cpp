@@ -86,7 +86,7 @@ TEST_P(DatabaseCrash, EveryCutLeavesBeforeOrAfter) {
   test::TempDir work;
   const fs::path beforeDir = work.path() / "before", afterDir = work.path() / "after";
   fs::create_directories(beforeDir);
-  for (const auto& f : sc.files) fs::copy_file(test::fixtureSet(sc.set) / f, beforeDir / f);
+  for (const auto& f : sc.files) test::copyWritable(test::fixtureSet(sc.set) / f, beforeDir / f);
   const Snapshot before = snapshot(beforeDir);
 
   // The clean commit: its file states and its number of write operations.
