@@ -5,12 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPixmap>
-#include <QPushButton>
-#include <QWidget>
 #include <algorithm>
-#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
@@ -21,20 +16,22 @@ extern "C" {
 #include "app/old_database.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "framework/controls/browse_edit.h"
+#include "framework/controls/button.h"
+#include "framework/controls/check_box.h"
+#include "framework/controls/label.h"
+#include "framework/controls/static_text.h"
 #include "framework/core/recording_dialogs.h"
-#include "framework/ui/browse_edit.h"
-#include "framework/ui/button.h"
-#include "framework/ui/check_box.h"
-#include "framework/ui/db_progress_fill.h"
-#include "framework/ui/db_text.h"
-#include "framework/ui/label.h"
-#include "framework/ui/static_text.h"
+#include "framework/dbcontrols/db_progress_fill.h"
+#include "framework/dbcontrols/db_text.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/integer_field.h"
 #include "tableaccess/session.h"
 #include "tableaccess/string_field.h"
 #include "tableaccess/table.h"
+#include "tests/support/png_file.h"
 #include "tests/support/test_support.h"
+#include "tests/support/ui_test_platform.h"
 #include "tests/support/tool_run.h"
 
 namespace fs = std::filesystem;
@@ -72,7 +69,7 @@ class Form2Test : public ::testing::Test {
   // A click on the folder button, answered with `path`.
   void Choose(const std::string& path) {
     dialogs_.folderAnswers.push_back(path);
-    Form2->DirectoryDlg->FolderButton()->click();
+    Form2->DirectoryDlg->EditPeer().ClickButton();
   }
   bool Visible(TButton* button) const { return button->Visible(); }
   fs::path active() const { return dir_.path() / "aktiv"; }
@@ -169,7 +166,7 @@ TEST_F(Form2Test, StartRunsTheMergeAndLeavesOnlyQuit) {
   const std::int32_t before = dmRA5->dIndexLastPatient->AsInteger();
   Form2->CheckBox1->SetChecked(true);
   Choose(old().string());
-  Form2->ButtonSTART->ButtonWidget()->click();
+  Form2->ButtonSTART->ButtonPeer().Click();
   EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.Texts().front();
   EXPECT_FALSE(Visible(Form2->ButtonSTART));
   EXPECT_FALSE(Visible(Form2->ButtonCANCEL));
@@ -189,7 +186,7 @@ TEST_F(Form2Test, FailingMergeLeavesTheWindowStopped) {
   Form2->CheckBox1->SetChecked(true);
   Choose(old().string());
   dmRA5->dIndex->Close();  // the counters cannot be read: the merge fails at once
-  Form2->ButtonSTART->ButtonWidget()->click();
+  Form2->ButtonSTART->ButtonPeer().Click();
   ASSERT_EQ(dialogs_.shown.size(), 1u);
   EXPECT_FALSE(Visible(Form2->ButtonSTART));
   EXPECT_FALSE(Visible(Form2->ButtonCANCEL));
@@ -221,7 +218,7 @@ TEST_F(Form2Test, TextsLayoutAndBatchAppendsAreThoseOfTheWindow) {
 TEST_F(Form2Test, QuitClosesTheWindow) {
   Start();
   Form2->Show();
-  Form2->ButtonCANCEL->ButtonWidget()->click();
+  Form2->ButtonCANCEL->ButtonPeer().Click();
   EXPECT_FALSE(Form2->Visible());
 }
 
@@ -231,12 +228,12 @@ namespace {
 
 // The filled columns of a progress bar's middle row, from what it paints.
 int FilledColumns(TDBProgressFill& bar) {
-  const QImage image = bar.Widget()->grab().toImage();
-  const int y = image.height() / 2;
-  const QRgb fill = bar.FillColor().rgb();
+  const TBitmap image = bar.Peer().Grab();
+  const int y = image.Height() / 2;
+  const std::uint32_t fill = WidgetSet().ResolveColor(bar.FillColor()).Pixel();
   int filled = 0;
-  for (int x = 1; x < image.width() - 1; ++x) {
-    if (image.pixel(x, y) == fill) ++filled;
+  for (int x = 1; x < image.Width() - 1; ++x) {
+    if (image.Pixel(x, y) == fill) ++filled;
   }
   return filled;
 }
@@ -253,10 +250,14 @@ int TableRecords(const fs::path& file) {
   return records;
 }
 
+// Saved under the build directory; a screen of another resolution than the
+// design's adds it to the name.
 void SaveScreenshot(TForm2& form, const std::string& name) {
   const fs::path dir = fs::path(PX_BINARY_DIR) / "screenshots";
   fs::create_directories(dir);
-  EXPECT_TRUE(form.Widget()->grab().save(QString::fromStdString((dir / (name + ".png")).string())));
+  const int dpi = WidgetSet().PixelsPerInch();
+  const std::string file = name + (dpi == kDesignPixelsPerInch ? "" : "-" + std::to_string(dpi) + "dpi") + ".png";
+  EXPECT_TRUE(SavePng(form.Peer().Grab(), dir / file));
 }
 
 class Form2MergeTest : public Form2Test {};
@@ -272,12 +273,17 @@ TEST_F(Form2MergeTest, CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt) {
   Choose(old().string());
   // The bars show each old view's first key: a key of k fills k percent.
   const int firstKey = dmRA5old->dPatientID->AsInteger();
-  const int inner = Form2->DBProgressFill1->Widget()->width() - 2;
+  const int inner = Form2->DBProgressFill1->PaintBoxPeer().DeviceSize().width - 2;
   EXPECT_EQ(Form2->DBProgressFill1->Percent(), std::clamp(firstKey, 0, 100));
   EXPECT_EQ(FilledColumns(*Form2->DBProgressFill1), std::clamp(firstKey, 0, 100) * inner / 100);
+  // The picture shows what a practice's field would: text typed over the
+  // chosen path changes nothing else.
+  const std::string chosen = Form2->DirectoryDlg->Path();
+  Form2->DirectoryDlg->SetPath(PracticeLikeOldPath());
   SaveScreenshot(*Form2, "2-ready");
+  Form2->DirectoryDlg->SetPath(chosen);
 
-  Form2->ButtonSTART->ButtonWidget()->click();
+  Form2->ButtonSTART->ButtonPeer().Click();
   ASSERT_TRUE(Visible(Form2->ButtonQUIT));
   const std::string counterAfter = Form2->DBText2->ShownText();
   EXPECT_NE(counterAfter, counterBefore);
@@ -327,7 +333,7 @@ TEST_F(Form2MergeTest, RejectedRecordsAreReportedInAMessageDialog) {
   writer.PostRecord();
   writer.Close();
 
-  Form2->ButtonSTART->ButtonWidget()->click();
+  Form2->ButtonSTART->ButtonPeer().Click();
   ASSERT_EQ(dialogs_.shown.size(), 1u) << dialogs_.Texts().front();
   EXPECT_EQ(dialogs_.shown[0].kind, TDialogKind::MessageDialog);
   EXPECT_EQ(dialogs_.shown[0].text.rfind("Nicht alle alten Daten wurden übernommen!", 0), 0u);
