@@ -6,6 +6,18 @@ bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 }  // namespace
 
+TBitmap FolderGlyph() {
+  TBitmap glyph(kFolderGlyphWidth, kFolderGlyphHeight, 0);
+  const std::uint32_t outline = TRgb{128, 96, 0}.Pixel();
+  auto frame = [&](const TRect& r, std::uint32_t inside) {
+    glyph.Fill(r, outline);
+    glyph.Fill(TRect{r.left + 1, r.top + 1, r.width - 2, r.height - 2}, inside);
+  };
+  frame(TRect{0, 1, 6, 3}, TRgb{255, 224, 96}.Pixel());                                     // the tab
+  frame(TRect{0, 3, kFolderGlyphWidth, kFolderGlyphHeight - 4}, TRgb{240, 200, 64}.Pixel());  // the folder
+  return glyph;
+}
+
 std::string TrimBlanksAndControls(const std::string& text) {
   std::size_t begin = 0, end = text.size();
   while (begin < end && IsBlankOrControl(text[begin])) ++begin;

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "framework/controls/bitmap.h"
 #include "framework/controls/control.h"
 #include "framework/core/dialogs.h"
 #include "framework/core/events.h"
@@ -64,6 +65,10 @@ class TBrowseEdit : public TControl {
   int buttonWidth_ = kBrowseButtonWidth;
   int caretBlinkTime_ = 0;
 };
+
+// The yellow folder the button shows, kFolderGlyphWidth x kFolderGlyphHeight,
+// transparent around the folder.
+TBitmap FolderGlyph();
 
 // `text` without blanks and control characters (codes up to 0x20) at either end.
 std::string TrimBlanksAndControls(const std::string& text);

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QStyle>
@@ -19,28 +18,13 @@
 
 namespace {
 
-// A yellow folder with a darker outline and tab.
-QIcon FolderGlyph() {
-  QPixmap pixmap(kFolderGlyphWidth, kFolderGlyphHeight);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  const QColor outline(128, 96, 0);
-  painter.setPen(outline);
-  painter.setBrush(QColor(240, 200, 64));
-  painter.drawRect(0, 3, kFolderGlyphWidth - 1, kFolderGlyphHeight - 5);
-  painter.setBrush(QColor(255, 224, 96));
-  painter.drawRect(0, 1, 5, 2);
-  painter.end();
-  return QIcon(pixmap);
-}
-
 // The text field, with the button inside its frame at the right end.
 class BrowseLineEdit : public QLineEdit {
  public:
   BrowseLineEdit() : button_(new QToolButton(this)) {
     button_->setFocusPolicy(Qt::NoFocus);
     button_->setCursor(Qt::ArrowCursor);
-    button_->setIcon(FolderGlyph());
+    button_->setIcon(QIcon(QPixmap::fromImage(ToQImage(FolderGlyph()))));
     button_->setIconSize(QSize(kFolderGlyphWidth, kFolderGlyphHeight));
     button_->setAutoRaise(false);
   }
