@@ -13,7 +13,9 @@ using FontKey = std::tuple<std::string, int, bool, bool, bool, bool>;
 
 HFONT FontFor(const TResolvedFont& font, int dpi) {
   static std::map<FontKey, HFONT> fonts;
-  const int height = ScaleToDevice(font.pixelHeight, dpi);
+  // Rounded down, so that a text grows no faster than the box it sits in:
+  // a glyph's width grows somewhat faster than its height at small sizes.
+  const int height = font.pixelHeight * dpi / kDesignPixelsPerInch;
   const FontKey key{font.name,
                     height,
                     font.style.count(TFontStyle::fsBold) != 0,

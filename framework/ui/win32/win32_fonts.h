@@ -6,7 +6,7 @@
 #include "framework/controls/font.h"
 #include "framework/ui/win32/win32_api.h"
 
-// The character height is the design height scaled to `dpi`.
+// The character height is the design height scaled to `dpi`, rounded down.
 HFONT FontFor(const TResolvedFont& font, int dpi);
 // The size `text` takes in `font`, in screen pixels; lines break at "\n".
 SIZE DeviceTextExtent(HFONT font, std::wstring_view text);

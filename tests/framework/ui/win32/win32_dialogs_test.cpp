@@ -112,24 +112,26 @@ TEST_F(Win32DialogsTest, TheFolderPickerIsOwnedCentredAndReturnsTheChosenFolder)
   std::filesystem::create_directories(chosen);
   HWND owner = nullptr;
   POINT centre{};
-  bool formEnabled = true, okEnabled = true;
+  bool formEnabled = true, okEnabledAtOpen = true, okEnabledOnChoice = false;
+  const std::wstring choice = chosen.wstring();
   DialogWatch watch([&](HWND picker) {
     owner = GetWindow(picker, GW_OWNER);
     centre = Centre(picker);
     formEnabled = IsWindowEnabled(form);
-    okEnabled = IsWindowEnabled(GetDlgItem(picker, IDOK));
+    okEnabledAtOpen = IsWindowEnabled(GetDlgItem(picker, IDOK));
+    // The user's choice, then OK.
+    SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(choice.c_str()));
+    okEnabledOnChoice = IsWindowEnabled(GetDlgItem(picker, IDOK));
     PostButton(picker, IDOK);
   });
-  // The user's choice: the picker opens on the folder, and OK takes it.
-  TFolderPickerRequest request;
-  request.startFolder = Narrow(chosen.wstring());
-  std::optional<std::string> path = Dialogs().PickFolder(request);
+  std::optional<std::string> path = Dialogs().PickFolder(TFolderPickerRequest{});
   EXPECT_EQ(watch.Opened(), 1);
   EXPECT_EQ(owner, form);
   EXPECT_LE(std::abs(centre.x - Centre(form).x), 1);
   EXPECT_LE(std::abs(centre.y - Centre(form).y), 1);
   EXPECT_FALSE(formEnabled);
-  EXPECT_TRUE(okEnabled);  // a folder is chosen
+  EXPECT_FALSE(okEnabledAtOpen);
+  EXPECT_TRUE(okEnabledOnChoice);
   ASSERT_TRUE(path.has_value());
   EXPECT_EQ(std::filesystem::path(Widen(*path)), chosen);
   EXPECT_TRUE(IsWindowEnabled(form));

@@ -198,8 +198,17 @@ TEST_F(Win32FormTest, NoTextIsCutAndTheLayoutKeepsItsProportionsAtThisResolution
   }
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   const std::uint32_t background = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
-  for (TControl* control : std::vector<TControl*>{window.Label1, window.LblDMactive, window.Label4,
-                                                  window.StaticText1, window.CheckBox1}) {
+  // A label that sizes itself is as wide as its text's advance, which the
+  // last glyph's ink may touch; it is at least as large as the text.
+  for (TCustomLabel* label : {static_cast<TCustomLabel*>(window.Label1), static_cast<TCustomLabel*>(window.Label4)}) {
+    SCOPED_TRACE(label->Name());
+    RECT client;
+    GetClientRect(WindowOf(*label), &client);
+    const SIZE text = DeviceTextExtent(FontFor(label->ResolvedFont(), dpi), Widen(label->ShownText()));
+    EXPECT_GE(client.right, text.cx);
+    EXPECT_GE(client.bottom, text.cy);
+  }
+  for (TControl* control : std::vector<TControl*>{window.LblDMactive, window.StaticText1, window.CheckBox1}) {
     SCOPED_TRACE(control->Name());
     const TBitmap image = control->Peer().Grab();
     const POINT end = InkEnd(image, background);
