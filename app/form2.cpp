@@ -79,7 +79,7 @@ void TForm2::DirectoryDlgDlgChange(TComponent*) {
     OpenOldDatabase(*dmRA5old);
     ButtonSTART->SetVisible(CheckBox1->Checked());
   } catch (...) {
-    Application.MessageBox(kOldDataMessage, Application.Title(), TDialogIcon::Error, {TDialogButton::OK});
+    MessageDlg(kOldDataMessage, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, 0);
     CloseOldDatabase(*dmRA5old);
     ButtonCANCEL->SetVisible(true);
   }

@@ -4,12 +4,9 @@
 #include <iterator>
 #include <system_error>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 #include "engine/access/in_use_check.h"
 #include "engine/access/linked_commit.h"
+#include "engine/io/platform.h"
 #include "engine/storage/commit_journal.h"
 #include "engine/storage/table_family.h"
 #include "framework/core/component.h"
@@ -82,17 +79,6 @@ std::uintmax_t FreeBytes(const MergeCheckOptions& options, const fs::path& direc
   std::error_code ec;
   const fs::space_info info = fs::space(directory, ec);
   return ec ? 0 : info.available;
-}
-
-bool SameFileSystem(const fs::path& a, const fs::path& b) {
-#if defined(_WIN32)
-  std::error_code ec;
-  return fs::absolute(a, ec).root_name() == fs::absolute(b, ec).root_name();
-#else
-  struct stat sa {}, sb {};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev;
-#endif
 }
 
 std::string Size(std::uintmax_t bytes) {
@@ -185,7 +171,7 @@ void CheckDiskSpace(const MergeTables& t, const MergeCheckOptions& options, Merg
   report.spaceNeeded = oldNeeded + activeNeeded;
   const std::uintmax_t oldFree = FreeBytes(options, report.oldDirectory);
   const std::uintmax_t activeFree = FreeBytes(options, report.activeDirectory);
-  const bool shared = SameFileSystem(report.oldDirectory, report.activeDirectory);
+  const bool shared = px::sameVolume(report.oldDirectory, report.activeDirectory);
   report.spaceFree = shared ? activeFree : std::min(oldFree, activeFree);
   auto tooLittle = [&report](std::uintmax_t needed, std::uintmax_t free, const fs::path& directory) {
     report.Add(CheckSeverity::Error, CheckTopic::DiskSpace,

@@ -5,13 +5,14 @@
 // confirmation on the terminal, runs the merge procedure and reports, with
 // the dry run's report of what it found beforehand. With --check it only
 // prints that report and changes nothing.
+#include "app/mergetool_cli.h"
+
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/merge_check.h"
 #include "app/merge_procedure.h"
@@ -19,7 +20,7 @@
 #include "app/terminal_dialogs.h"
 #include "engine/access/database_name.h"
 #include "engine/access/engine_config.h"
-#include "engine/io/fault_injecting_file_system.h"
+#include "engine/io/platform.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
 #include "framework/core/application.h"
@@ -45,15 +46,15 @@ struct Options {
   bool check = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--old") {
-      if (i + 1 >= argc) {
+      if (i + 1 >= args.size()) {
         error = "--old needs a directory";
         return false;
       }
-      options.oldDirectory = argv[++i];
+      options.oldDirectory = args[++i];
     } else if (arg == "--yes") {
       options.yes = true;
     } else if (arg == "--check") {
@@ -217,61 +218,20 @@ int Run(const Options& options, TTerminalDialogs& dialogs) {
   return 0;
 }
 
-// MERGETOOL_FAULT_AT="N:die", "N:full" or "N:io" makes the N-th file write of
-// the run fail as a crash, a full disk or an I/O error would (0: none); the
-// crash tests drive the program with it. The run then reports how many
-// writes it made.
-struct FaultPlan {
-  bool active = false;
-  std::uint64_t at = 0;
-  px::Fault fault = px::Fault::Die;
-};
-
-bool ReadFaultPlan(FaultPlan& plan, std::string& error) {
-  const char* text = std::getenv("MERGETOOL_FAULT_AT");
-  if (text == nullptr) return true;
-  const std::string value = text;
-  const std::size_t colon = value.find(':');
-  const std::string kind = colon == std::string::npos ? "" : value.substr(colon + 1);
-  try {
-    plan.at = std::stoull(value.substr(0, colon));
-  } catch (const std::exception&) {
-    error = "MERGETOOL_FAULT_AT must be N:die, N:full or N:io";
-    return false;
-  }
-  if (kind == "die") plan.fault = px::Fault::Die;
-  else if (kind == "full") plan.fault = px::Fault::DiskFull;
-  else if (kind == "io") plan.fault = px::Fault::IOError;
-  else {
-    error = "MERGETOOL_FAULT_AT must be N:die, N:full or N:io";
-    return false;
-  }
-  plan.active = true;
-  return true;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunMergeCommandLine(int argc, char** argv) {
+  px::useUtf8Console();
+  const std::vector<std::string> args = px::commandLineArguments(argc, argv);
   Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, options, error)) {
+  if (!ParseOptions(args, options, error)) {
     std::cerr << "mergetool-cli: " << error << '\n' << kUsage;
     return 2;
   }
-  FaultPlan plan;
-  if (!ReadFaultPlan(plan, error)) {
-    std::cerr << "mergetool-cli: " << error << '\n';
-    return 2;
-  }
-  px::FaultInjectingFileSystem faults(px::localFileSystem());
-  if (plan.active) {
-    faults.failAt(plan.at, plan.fault);
-    binding::UseFileSystem(faults);
-  }
   TTerminalDialogs dialogs;
   TDialogsScope scope(dialogs);
-  Application.SetExeName(argv[0]);
+  Application.SetExeName(args.empty() ? std::string() : args[0]);
   // A dry run that cannot finish cannot vouch for the merge.
   const int failed = options.check ? 2 : 1;
   int status = failed;
@@ -289,10 +249,6 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::cerr << ExceptionDisplayText(e.what()) << '\n';
     status = failed;
-  }
-  if (plan.active) {
-    std::cerr << "write operations: " << faults.operations() << (faults.dead() ? " (died)" : "") << '\n';
-    if (faults.dead()) return 137;  // as a killed process ends
   }
   return status;
 }

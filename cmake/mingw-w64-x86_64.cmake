@@ -15,3 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# The tests run under Wine on the build machine (Debian's wine64 keeps its
+# launcher off the PATH).
+if(EXISTS /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+endif()

@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "database/table_schemas.h"
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "engine/access/database.h"
 #include "engine/format/date_time.h"
 #include "engine/storage/table_creator.h"
@@ -83,19 +85,20 @@ T parseNumber(const std::string& option, const std::string& text, T least, T mos
   return value;
 }
 
-Options parseOptions(int argc, char** argv) {
+Options parseOptions(const std::vector<std::string>& args) {
   Options o;
   bool haveDir = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  const std::size_t argc = args.size();
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& arg = args[i];
     if (!arg.starts_with("--")) {
       if (haveDir) throw UsageError("more than one directory given ('" + arg + "')");
-      o.dir = arg;
+      o.dir = px::pathFromUtf8(arg);
       haveDir = true;
       continue;
     }
     if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-    const std::string value = argv[++i];
+    const std::string& value = args[++i];
     if (arg == "--patients") o.patients = parseNumber<std::int64_t>(arg, value, 0, 1'000'000);
     else if (arg == "--series-per-patient") o.seriesPerPatient = parseNumber<double>(arg, value, 0, 100);
     else if (arg == "--measurements-per-series") o.measurementsPerSeries = parseNumber<double>(arg, value, 0, 100);
@@ -498,9 +501,10 @@ Written writeDatabase(const Options& o, const Plan& plan, std::vector<fs::path>&
 }  // namespace
 
 int main(int argc, char** argv) {
+  px::useUtf8Console();
   Options o;
   try {
-    o = parseOptions(argc, argv);
+    o = parseOptions(px::commandLineArguments(argc, argv));
   } catch (const UsageError& e) {
     std::cerr << "makesample: " << e.what() << "\n" << kUsage;
     return 2;

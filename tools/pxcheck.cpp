@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "engine/storage/table_check.h"
 #include "engine/storage/table_family.h"
 
@@ -62,22 +64,24 @@ px::TableCheckResult checkOne(const std::filesystem::path& path, const px::Check
 }  // namespace
 
 int main(int argc, char** argv) {
+  px::useUtf8Console();
+  const std::vector<std::string> args = px::commandLineArguments(argc, argv);
   px::CheckOptions options;
-  std::vector<std::string> targets;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  std::vector<std::filesystem::path> targets;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--rebuild") {
       options.rebuild = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return usage();
     } else {
-      targets.push_back(arg);
+      targets.push_back(px::pathFromUtf8(arg));
     }
   }
   if (targets.empty()) return usage();
 
   bool clean = true;
-  for (const std::string& target : targets) {
+  for (const std::filesystem::path& target : targets) {
     if (px::localFileSystem().isDirectory(target)) {
       std::vector<px::TableCheckResult> results;
       px::Status s = px::checkDirectory(px::localFileSystem(), target, options, results);

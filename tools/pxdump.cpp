@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "engine/format/value_text.h"
 #include "engine/storage/table.h"
 
@@ -82,17 +84,20 @@ void printStructure(const px::Table& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  px::useUtf8Console();
+  const std::vector<std::string> args = px::commandLineArguments(argc, argv);
+  const int argCount = static_cast<int>(args.size());
   std::string tablePath;
   long limit = -1;
   bool csvOnly = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+  for (int i = 1; i < argCount; ++i) {
+    const std::string& arg = args[i];
     if (arg == "--csv") {
       csvOnly = true;
     } else if (arg == "--records") {
-      if (++i >= argc) return usage();
+      if (++i >= argCount) return usage();
       char* end = nullptr;
-      limit = std::strtol(argv[i], &end, 10);
+      limit = std::strtol(args[i].c_str(), &end, 10);
       if (*end != '\0' || limit < 0) return usage();
     } else if (!arg.empty() && arg[0] == '-') {
       return usage();
@@ -104,11 +109,11 @@ int main(int argc, char** argv) {
   }
   if (tablePath.empty()) return usage();
 
-  const std::filesystem::path path(tablePath);
+  const std::filesystem::path path = px::pathFromUtf8(tablePath);
   std::filesystem::path dir = path.parent_path();
   if (dir.empty()) dir = ".";
   std::unique_ptr<px::Table> table;
-  px::Status s = px::Table::open(px::localFileSystem(), dir, path.filename().string(), table);
+  px::Status s = px::Table::open(px::localFileSystem(), dir, px::pathText(path.filename()), table);
   if (!s.ok()) return failure(s);
 
   // Without the blob file only the values kept in the records can be shown.

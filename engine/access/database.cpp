@@ -67,7 +67,8 @@ Status Database::lockFamily(const WritableTable& table) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) continue;  // files that live only in a test's memory
     FileLock lock;
-    Status s = lock.acquire(file);
+    // The engine reads the files it holds: readers are let in, writers not.
+    Status s = lock.acquire(file, FileLock::Readers::kLetIn);
     if (!s.ok())
       return Status(s.code(), s.message() + "; another program (or a second copy of this one) is using the table");
     locks.push_back(std::move(lock));

@@ -2,23 +2,21 @@
 
 #include <array>
 
+#include "engine/io/path_text.h"
 #include "engine/storage/table_family.h"
 
 namespace px {
 
 namespace {
 
-#if defined(_WIN32)
-// Directory names given on Windows hold ':' or '\'; a '/' alone does not make one.
-constexpr bool kSlashIsSeparator = false;
-#else
-constexpr bool kSlashIsSeparator = true;
-#endif
+// Where '/' is the system's separator, a backslash in a name stands for it
+// (names written for Windows, "C:\DATA\OLD\"); where '\\' is, both are.
+constexpr bool kBackslashIsNative = std::filesystem::path::preferred_separator == L'\\';
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Length of the part of `name` that must survive stripping trailing
-// separators: "/" on POSIX, "C:\" or "\" on Windows.
+// separators: "/", "\", "C:\" or "C:/".
 std::size_t rootLength(std::string_view name) {
   if (name.size() >= 3 && name[1] == ':' && isSeparator(name[2])) return 3;
   if (!name.empty() && isSeparator(name[0])) return 1;
@@ -44,24 +42,20 @@ constexpr std::array<ForeignDriver, 5> kForeignDrivers{{
 
 bool isDirectoryName(std::string_view name) {
   if (name.empty()) return true;
-  for (char c : name) {
-    if (c == ':' || c == '\\') return true;
-    if (kSlashIsSeparator && c == '/') return true;
-  }
-  return false;
+  // Alias names hold none of these.
+  return name.find_first_of(":\\/") != std::string_view::npos;
 }
 
 std::filesystem::path directoryFromName(std::string_view name) {
   if (name.empty()) return ".";
   std::string text(name);
-#if !defined(_WIN32)
-  for (char& c : text)
-    if (c == '\\') c = '/';
-#endif
+  if (!kBackslashIsNative)
+    for (char& c : text)
+      if (c == '\\') c = '/';
   const std::size_t keep = rootLength(text);
   while (text.size() > keep && isSeparator(text.back())) text.pop_back();
   if (text.empty()) return ".";
-  return std::filesystem::path(text);
+  return pathFromUtf8(text);
 }
 
 std::string tableFileName(std::string_view table, std::string_view driver, Status& status) {

@@ -12,14 +12,14 @@
 namespace px {
 
 // True for a name that is a directory rather than an alias: an empty name,
-// or one containing ':' or '\' (and '/' where that is the path separator).
-// Alias names never contain these characters.
+// or one containing ':', '\' or '/'. Alias names never contain these.
 bool isDirectoryName(std::string_view name);
 
 // The directory a directory name stands for. Callers append a backslash to
-// mark a directory ("/data/old\"); trailing backslashes (and on POSIX every
-// backslash) stand for the separator, so the result has no trailing one. The
-// empty name is the current directory ".".
+// mark a directory ("/data/old\"); trailing separators go, so the result has
+// none, and on POSIX every backslash stands for '/'. On Windows both
+// separators stay as written ("C:/Praxis\alt", "\\server\share\winvelda5").
+// The name is UTF-8. The empty name is the current directory ".".
 std::filesystem::path directoryFromName(std::string_view name);
 
 // The data file name of `table` opened through `driver`. The driver is "" (the

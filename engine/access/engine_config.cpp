@@ -7,6 +7,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "engine/storage/table_family.h"
 
 namespace px {
@@ -16,6 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kConfigVariable = "PXENGINE_CONFIG";
+constexpr const char* kFileName = "pxengine.conf";
+constexpr const char* kUserDirectory = "pxengine";
 constexpr std::string_view kAliasSection = "aliases";
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -28,12 +32,6 @@ std::string_view trim(std::string_view text) {
 
 bool sameName(std::string_view a, std::string_view b) { return lowerAscii(a) == lowerAscii(b); }
 
-std::optional<std::string> fromProcess(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
-}
-
 std::optional<std::string> nonEmpty(const EngineConfig::Environment& environment, const char* name) {
   auto value = environment(name);
   if (value && value->empty()) return std::nullopt;
@@ -41,12 +39,12 @@ std::optional<std::string> nonEmpty(const EngineConfig::Environment& environment
 }
 
 std::string lineRef(const fs::path& source, int line) {
-  return source.string() + ", line " + std::to_string(line);
+  return pathText(source) + ", line " + std::to_string(line);
 }
 
 // `fromVariable`: the file was named by PXENGINE_CONFIG, so that is what to fix.
 Status readText(const fs::path& file, bool fromVariable, std::string& text) {
-  const std::string label = "configuration file " + file.string() +
+  const std::string label = "configuration file " + pathText(file) +
                             (fromVariable ? std::string(" (named by ") + kConfigVariable + ")" : std::string());
   std::error_code ec;
   const fs::file_status st = fs::status(file, ec);
@@ -76,18 +74,20 @@ Status loadNamed(const fs::path& file, bool fromVariable, EngineConfig& out) {
 
 }  // namespace
 
-Status EngineConfig::load(EngineConfig& out) { return load(out, fromProcess); }
+Status EngineConfig::load(EngineConfig& out) { return load(out, environmentVariable, executableDirectory()); }
 
-Status EngineConfig::load(EngineConfig& out, const Environment& environment) {
+Status EngineConfig::load(EngineConfig& out, const Environment& environment, const fs::path& programDirectory) {
   out = EngineConfig{};
   if (auto named = nonEmpty(environment, kConfigVariable))
-    return loadNamed(fs::path(*named), true, out);
+    return loadNamed(pathFromUtf8(*named), true, out);
 
+  // The first file that exists is the configuration; none is an empty one.
+  std::error_code ec;
+  if (!programDirectory.empty() && fs::exists(programDirectory / kFileName, ec))
+    return loadNamed(programDirectory / kFileName, false, out);
   const fs::path file = defaultLocation(environment);
   out.source_ = file;
-  if (file.empty()) return Status::Ok();
-  std::error_code ec;
-  if (!fs::exists(file, ec)) return Status::Ok();  // no file yet: nothing configured
+  if (file.empty() || !fs::exists(file, ec)) return Status::Ok();
   return loadNamed(file, false, out);
 }
 
@@ -97,17 +97,8 @@ Status EngineConfig::loadFile(const fs::path& file, EngineConfig& out) {
 }
 
 fs::path EngineConfig::defaultLocation(const Environment& environment) {
-  const fs::path relative = fs::path("pxengine") / "pxengine.conf";
-#if defined(_WIN32)
-  if (auto appData = nonEmpty(environment, "APPDATA")) return fs::path(*appData) / relative;
-  return {};
-#else
-  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG rules say.
-  if (auto xdg = nonEmpty(environment, "XDG_CONFIG_HOME"); xdg && fs::path(*xdg).is_absolute())
-    return fs::path(*xdg) / relative;
-  if (auto home = nonEmpty(environment, "HOME")) return fs::path(*home) / ".config" / relative;
-  return {};
-#endif
+  const fs::path base = userConfigDirectory(environment);
+  return base.empty() ? fs::path() : base / kUserDirectory / kFileName;
 }
 
 Status EngineConfig::parse(std::string_view text, const fs::path& source, EngineConfig& out) {
@@ -147,7 +138,7 @@ Status EngineConfig::parse(std::string_view text, const fs::path& source, Engine
       return Status(rc::kConfigInvalid, lineRef(source, lineNumber) + ": alias '" + std::string(name) +
                                             "' is already defined on line " + std::to_string(earlier->line));
 
-    fs::path directory{std::string(value)};
+    fs::path directory = pathFromUtf8(value);
     if (directory.is_relative() && !source.empty()) directory = source.parent_path() / directory;
     out.aliases_.push_back(Alias{std::string(name), directory, lineNumber});
   }
@@ -168,13 +159,13 @@ Status EngineConfig::resolveAlias(std::string_view alias, fs::path& dir) const {
   if (found == nullptr) {
     const std::string where =
         source_.empty() ? std::string("the engine configuration (no configuration file: set ") + kConfigVariable + ")"
-                        : source_.string();
+                        : pathText(source_);
     return Status(rc::kUnknownAlias, "alias '" + name + "' is not defined in " + where + "; add a line '" + name +
                                          " = <directory>' under [aliases]");
   }
   std::error_code ec;
   if (!fs::is_directory(found->directory, ec))
-    return Status(rc::kDirectoryNotFound, "alias '" + name + "' names the directory " + found->directory.string() +
+    return Status(rc::kDirectoryNotFound, "alias '" + name + "' names the directory " + pathText(found->directory) +
                                               ", which does not exist; correct " + lineRef(source_, found->line) +
                                               " or create the directory");
   dir = found->directory;

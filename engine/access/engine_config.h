@@ -6,10 +6,13 @@
 //   [aliases]
 //   winvelda5 = /srv/praxis/daten
 //
-// The file is PXENGINE_CONFIG when that is set, else the user's standard
-// configuration place (pxengine/pxengine.conf below $XDG_CONFIG_HOME, ~/.config
-// or %APPDATA%). A missing standard file is an empty configuration. An
-// EngineConfig is a plain value, read once and then only looked up.
+// The file is the first of these that is there:
+//   1. the file that PXENGINE_CONFIG names (it must exist when the variable is set);
+//   2. pxengine.conf beside the program, so that a copy on a stick brings its own;
+//   3. the user's file, pxengine/pxengine.conf below %APPDATA% on Windows,
+//      below $XDG_CONFIG_HOME or ~/.config elsewhere.
+// None at all is an empty configuration. An EngineConfig is a plain value,
+// read once and then only looked up.
 #pragma once
 
 #include <filesystem>
@@ -31,12 +34,16 @@ class EngineConfig {
     int line = 0;
   };
 
-  // Looks up an environment variable; std::getenv in the real program.
+  // Looks up an environment variable; px::environmentVariable in the real program.
   using Environment = std::function<std::optional<std::string>(const char* name)>;
 
-  // Finds and reads the configuration through the process's environment.
+  // Finds and reads the configuration through the process's environment and
+  // the program's directory.
   static Status load(EngineConfig& out);
-  static Status load(EngineConfig& out, const Environment& environment);
+  // The same with a given environment; an empty `programDirectory` skips the
+  // file beside the program.
+  static Status load(EngineConfig& out, const Environment& environment,
+                     const std::filesystem::path& programDirectory = {});
 
   // Reads the named file, which must exist.
   static Status loadFile(const std::filesystem::path& file, EngineConfig& out);
@@ -44,7 +51,7 @@ class EngineConfig {
   // relative directories.
   static Status parse(std::string_view text, const std::filesystem::path& source, EngineConfig& out);
 
-  // Where the per-user file is looked for; empty when the environment names no
+  // Where the user's file is looked for; empty when the environment names no
   // home at all.
   static std::filesystem::path defaultLocation(const Environment& environment);
 

@@ -38,6 +38,12 @@
 //  - copies without a link journal are strays of step 1 or of step 4: they go.
 //  - a marker whose first directory holds no link journal of its token is
 //    left from step 4: it goes.
+//
+// On Windows the syncs and renames are those of commit_journal.cpp's note:
+// flushed handles and written-through renames put each step on the disk
+// before the next begins, which is all the order above needs, so the link
+// is all-or-nothing there too, also when the two directories lie on
+// different drives or shares.
 #include "engine/access/linked_commit.h"
 
 #include <chrono>

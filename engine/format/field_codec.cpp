@@ -105,14 +105,17 @@ Status decodeBcd(const std::uint8_t* p, int /*fieldDecimals*/, std::optional<Dec
   const int intDigits = kBcdDigits - decimals;
   int first = 0;
   while (first < intDigits - 1 && digits[first] == '0') ++first;
-  std::string text(digits + first, digits + intDigits);
-  if (intDigits == 0) text = "0";
+  const bool zero = std::all_of(digits, digits + kBcdDigits, [](char c) { return c == '0'; });
+  // Built front to back in one buffer: sign, whole part, fraction.
+  std::string text;
+  text.reserve(kBcdDigits + 3);
+  if (!positive && !zero) text += '-';
+  if (intDigits == 0) text += '0';
+  else text.append(digits + first, digits + intDigits);
   if (decimals > 0) {
     text += '.';
     text.append(digits + intDigits, digits + kBcdDigits);
   }
-  const bool zero = std::all_of(digits, digits + kBcdDigits, [](char c) { return c == '0'; });
-  if (!positive && !zero) text.insert(text.begin(), '-');
   out = Decimal{std::move(text)};
   return Status::Ok();
 }

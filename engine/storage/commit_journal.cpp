@@ -61,6 +61,23 @@
 //  Each step leaves a state the next recovery handles, so a recovery cut
 //  short at any point is finished by the next one.
 //
+// On Windows (native_file_windows.cpp) "synced" is FlushFileBuffers on the
+// file's handle, which writes data and metadata through to the disk, on a
+// share through the server; a rename is MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, which replaces the
+// target in one step and returns only when the rename is on the disk; and a
+// directory sync does nothing, since Windows has no such call. It is still
+// all-or-nothing: what the directory syncs order on POSIX is ordered there by
+// the calls themselves. Each temporary is flushed before the journal is
+// written and the journal is flushed before the first rename, so a journal
+// that survives names temporaries that survive; each rename is on the disk
+// before the next step begins, so the journal is removed only after every
+// rename it names is durable. NTFS logs its metadata changes, so a crash
+// leaves each rename done or not done, never a name without its file. A
+// target that another program holds open (without sharing its deletion)
+// makes MoveFileExW fail; after the commit point that is a recovery that
+// the next open finishes, as any failed rename is.
+//
 // Names in a journal are plain file names relative to the directory. A
 // complete journal naming anything else (a separator, "..", a control
 // character, a temporary that is not "<target>.pxnew") is rejected as

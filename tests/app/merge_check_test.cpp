@@ -81,7 +81,7 @@ class MergeCheckTest : public viewtest::ViewTest {
     viewtest::CreateTable(activeDir(), "patient.db", PatientTable(), active.patients);
     viewtest::CreateTable(activeDir(), "session.db", SessionTable(), active.sessions);
     viewtest::CreateTable(activeDir(), "data.db", DataTable(), active.data);
-    CreateIndexTable(activeDir(), counters);
+    ASSERT_NO_FATAL_FAILURE(CreateIndexTable(activeDir(), counters));
     UseActive(activeDir());
   }
   void UseActive(const fs::path& dir) { WriteConfig("[aliases]\nwinvelda5 = " + dir.string() + "\n"); }

@@ -76,7 +76,7 @@ class DatabaseModulesTest : public viewtest::ViewTest {
 };
 
 TEST_F(DatabaseModulesTest, ActiveModuleOpensItsTwelveViewsAndShowsTheCounters) {
-  CreateDatabase(activeDir(), {{"1", "Anna", "w"}, {"2", "Xaver", "x"}}, {7, 8, 9});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(activeDir(), {{"1", "Anna", "w"}, {"2", "Xaver", "x"}}, {7, 8, 9}));
   active_ = std::make_unique<TdmRA5>(nullptr);
   EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.Texts().front();
   for (TTable* view : {active_->dPatient, active_->dPatientM, active_->dSession, active_->dSessionM, active_->dData,
@@ -98,7 +98,7 @@ TEST_F(DatabaseModulesTest, ActiveModuleOpensItsTwelveViewsAndShowsTheCounters) 
 }
 
 TEST_F(DatabaseModulesTest, FieldObjectsFollowTheSchemas) {
-  CreateDatabase(activeDir(), {}, {0, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(activeDir(), {}, {0, 0, 0}));
   active_ = std::make_unique<TdmRA5>(nullptr);
   const std::pair<TTable*, const TableSchema*> views[] = {
       {active_->dPatient, &PatientSchema()}, {active_->dSession, &SessionSchema()}, {active_->dData, &DataSchema()},
@@ -119,7 +119,7 @@ TEST_F(DatabaseModulesTest, FieldObjectsFollowTheSchemas) {
 }
 
 TEST_F(DatabaseModulesTest, BeforePostGivesANamelessPatientItsKeyAsName) {
-  CreateDatabase(activeDir(), {{"5", "", "m"}, {"6", "Berta", "w"}}, {0, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(activeDir(), {{"5", "", "m"}, {"6", "Berta", "w"}}, {0, 0, 0}));
   active_ = std::make_unique<TdmRA5>(nullptr);
   TTable& patients = *active_->dPatient;  // ordered by name: the blank name first
   EXPECT_EQ(active_->dPatientID->AsString(), "5");
@@ -134,7 +134,7 @@ TEST_F(DatabaseModulesTest, BeforePostGivesANamelessPatientItsKeyAsName) {
 }
 
 TEST_F(DatabaseModulesTest, FailingOpenGoesToTheExceptionDisplayAndLeavesTheRestClosed) {
-  CreateDatabase(activeDir(), {}, {0, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(activeDir(), {}, {0, 0, 0}));
   for (const auto& entry : std::filesystem::directory_iterator(activeDir())) {
     if (entry.path().stem() == "tech") std::filesystem::remove(entry.path());
   }
@@ -148,8 +148,8 @@ TEST_F(DatabaseModulesTest, FailingOpenGoesToTheExceptionDisplayAndLeavesTheRest
 }
 
 TEST_F(DatabaseModulesTest, OldModuleOpensOnTheChosenDirectoryWithItsFilters) {
-  CreateDatabase(activeDir(), {}, {0, 0, 0});
-  CreateDatabase(oldDir(), {{"1", "A", "m"}, {"2", "B", "x"}, {"3", "C", "w"}}, {0, 0, 0});
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(activeDir(), {}, {0, 0, 0}));
+  ASSERT_NO_FATAL_FAILURE(CreateDatabase(oldDir(), {{"1", "A", "m"}, {"2", "B", "x"}, {"3", "C", "w"}}, {0, 0, 0}));
   old_ = std::make_unique<TdmRA5old>(nullptr);
   for (TTable* view : {old_->dPatient, old_->dSession, old_->dData}) {
     EXPECT_FALSE(view->Active());

@@ -6,16 +6,20 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
+
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 
 namespace px::test {
 
 namespace fs = std::filesystem;
 
 fs::path fixtureRoot() {
-  if (const char* dir = std::getenv("PX_FIXTURE_DIR")) return dir;
-  return PX_FIXTURE_DIR;
+  if (const auto dir = environmentVariable("PX_FIXTURE_DIR")) return pathFromUtf8(*dir);
+  return pathFromUtf8(PX_FIXTURE_DIR);
 }
+
+fs::path buildDirectory() { return executableDirectory().parent_path(); }
 
 fs::path fixtureSet(const std::string& set) { return fixtureRoot() / set; }
 
@@ -44,8 +48,8 @@ void writeBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
-  path_ = fs::path(PX_BINARY_DIR) / "test-tmp" /
-          ("t" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  path_ = buildDirectory() / "test-tmp" /
+          ("t" + std::to_string(processId()) + "-" + std::to_string(counter++));
   fs::remove_all(path_);
   fs::create_directories(path_);
 }
@@ -55,19 +59,17 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
+void copyWritable(const fs::path& from, const fs::path& to) {
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+}
+
 void TempDir::copySet(const std::string& set) {
-  for (const auto& entry : fs::directory_iterator(fixtureSet(set))) {
-    fs::copy_file(entry.path(), path_ / entry.path().filename(), fs::copy_options::overwrite_existing);
-    fs::permissions(path_ / entry.path().filename(), fs::perms::owner_read | fs::perms::owner_write,
-                    fs::perm_options::add);
-  }
+  for (const auto& entry : fs::directory_iterator(fixtureSet(set))) copyWritable(entry.path(), path_ / entry.path().filename());
 }
 
 void TempDir::copyFiles(const std::string& set, const std::vector<std::string>& names) {
-  for (const auto& name : names) {
-    fs::copy_file(fixtureSet(set) / name, path_ / name, fs::copy_options::overwrite_existing);
-    fs::permissions(path_ / name, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-  }
+  for (const auto& name : names) copyWritable(fixtureSet(set) / name, path_ / name);
 }
 
 }  // namespace px::test

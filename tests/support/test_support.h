@@ -12,12 +12,19 @@ namespace px::test {
 std::filesystem::path fixtureRoot();
 std::filesystem::path fixtureSet(const std::string& set);
 
+// The build directory: the one above the test programs' bin/.
+std::filesystem::path buildDirectory();
+
 // Every .DB file of every fixture set, sorted by path.
 std::vector<std::filesystem::path> allFixtureTables();
 
 // Reads a whole file; fails the test when it cannot.
 std::vector<unsigned char> readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+
+// Copies a file (a fixture, which is read-only) to `to` and makes the copy
+// writable: Windows refuses to write or remove a read-only file, whoever asks.
+void copyWritable(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // A fresh directory below the build tree, removed when the object goes.
 class TempDir {

@@ -47,7 +47,7 @@ class FilterTable {
     // The filters then read what the table files hold.
     ASSERT_TRUE(db_->close().ok());
     db_.reset();
-    reopen();
+    ASSERT_NO_FATAL_FAILURE(reopen());
   }
 
   // The second field's values, as text, of the records that `filter` admits,
@@ -103,19 +103,19 @@ const std::vector<Value> kKeyTexts = {std::string("1"), std::string("9"), std::s
 
 TEST(ProgramFilters, KeyFiltersCompareTextNotNumbers) {
   FilterTable session("session", {{"Patient", FieldType::Alpha, 20}});
-  session.fill(kKeyTexts);
+  ASSERT_NO_FATAL_FAILURE(session.fill(kKeyTexts));
   // Key order: "00", "0" and the rest as the table orders its keys "k1".."k6".
   EXPECT_EQ(session.admitted("Patient>0"), (Texts{"1", "9", "10", "00"}));
   EXPECT_EQ(session.admitted("0<Patient"), (Texts{"1", "9", "10", "00"}));
 
   FilterTable data("data", {{"SessionID", FieldType::Alpha, 20}});
-  data.fill(kKeyTexts);
+  ASSERT_NO_FATAL_FAILURE(data.fill(kKeyTexts));
   EXPECT_EQ(data.admitted("SessionID>0"), (Texts{"1", "9", "10", "00"}));
 }
 
 TEST(ProgramFilters, LogicalFieldAgainstTheTextTrue) {
   FilterTable data("data", {{"Anzeige", FieldType::Logical, 1}});
-  data.fill({true, false, Value(px::Null{}), true});
+  ASSERT_NO_FATAL_FAILURE(data.fill({true, false, Value(px::Null{}), true}));
   EXPECT_EQ(data.admitted("Anzeige='True'"), (Texts{"true", "true"}));
   EXPECT_EQ(data.admitted("Anzeige=False"), (Texts{"false"}));
   // A lone logical field is "<> false", which a blank flag does not pass.
@@ -126,8 +126,8 @@ class GenderFilters : public testing::TestWithParam<const char*> {};
 
 TEST_P(GenderFilters, CaseSensitiveUnderEitherSortOrder) {
   FilterTable patient("patient", {{"Gender", FieldType::Alpha, 12}}, GetParam());
-  patient.fill({std::string("x"), std::string("X"), std::string("m"), std::string("w"), Value(px::Null{}),
-                std::string("xx")});
+  ASSERT_NO_FATAL_FAILURE(patient.fill({std::string("x"), std::string("X"), std::string("m"), std::string("w"), Value(px::Null{}),
+                std::string("xx")}));
   EXPECT_EQ(patient.admitted("Gender<>'x'"), (Texts{"X", "m", "w", "<blank>", "xx"}));
   EXPECT_EQ(patient.admitted("Gender='x'"), (Texts{"x"}));
   EXPECT_EQ(patient.admitted("Gender='x'", {TFilterOption::foCaseInsensitive}), (Texts{"x", "X"}));
@@ -141,16 +141,16 @@ INSTANTIATE_TEST_SUITE_P(SortOrders, GenderFilters, testing::Values("ascii", "AN
 
 TEST(ProgramFilters, CatalogueKinds) {
   FilterTable allerg("allerg", {{"Field1", FieldType::Alpha, 20}});
-  allerg.fill({std::string("A"), std::string("a"), std::string("S"), std::string("AS"), Value(px::Null{}),
-               std::string("s")});
+  ASSERT_NO_FATAL_FAILURE(allerg.fill({std::string("A"), std::string("a"), std::string("S"), std::string("AS"), Value(px::Null{}),
+               std::string("s")}));
   EXPECT_EQ(allerg.admitted("Field1='A'"), (Texts{"A"}));
   EXPECT_EQ(allerg.admitted("Field1='S'"), (Texts{"S"}));
 }
 
 TEST(ProgramFilters, TrailingAsteriskOnATable) {
   FilterTable patient("patient", {{"Gender", FieldType::Alpha, 12}});
-  patient.fill({std::string("abc"), std::string("ab"), std::string("a"), std::string("AB"), std::string("ab*"),
-                std::string("*"), Value(px::Null{})});
+  ASSERT_NO_FATAL_FAILURE(patient.fill({std::string("abc"), std::string("ab"), std::string("a"), std::string("AB"), std::string("ab*"),
+                std::string("*"), Value(px::Null{})}));
   EXPECT_EQ(patient.admitted("Gender = 'ab*'"), (Texts{"abc", "ab", "ab*"}));
   EXPECT_EQ(patient.admitted("Gender = 'ab*'", {TFilterOption::foNoPartialCompare}), (Texts{"ab*"}));
   EXPECT_EQ(patient.admitted("Gender = 'ab*'", {TFilterOption::foCaseInsensitive}), (Texts{"abc", "ab", "AB", "ab*"}));

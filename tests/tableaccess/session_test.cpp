@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/io/fault_injecting_file_system.h"
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "tableaccess/database.h"
 #include "tableaccess/db_errors.h"
 #include "tableaccess/engine_binding.h"
@@ -96,7 +98,7 @@ TEST_F(SessionTest, UnknownAliasFailsWithTheEngineTextAndCreatesNoDatabase) {
 }
 
 TEST_F(SessionTest, UnreadableConfigurationGivesTheEngineStartMessageAndIsRetried) {
-  ::setenv("PXENGINE_CONFIG", (configDir_.path() / "missing.conf").string().c_str(), 1);
+  px::setEnvironmentVariable("PXENGINE_CONFIG", px::pathText(configDir_.path() / "missing.conf"));
   TTable t;
   t.SetDatabaseName(viewtest::DirectoryName(dir_.path()));
   t.SetTableName("patient.db");

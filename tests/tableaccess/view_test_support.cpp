@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "engine/access/database.h"
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "engine/storage/table_creator.h"
 #include "tableaccess/session.h"
 
@@ -81,12 +83,12 @@ void ViewTest::SetUp() { WriteConfig("[aliases]\n"); }
 void ViewTest::WriteConfig(const std::string& text) {
   const auto file = configDir_.path() / "pxengine.conf";
   std::ofstream(file) << text;
-  ::setenv("PXENGINE_CONFIG", file.string().c_str(), 1);
+  px::setEnvironmentVariable("PXENGINE_CONFIG", px::pathText(file));
 }
 
 void ViewTest::TearDown() {
   EndDefaultSession();
-  ::unsetenv("PXENGINE_CONFIG");
+  px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt);
 }
 
 }  // namespace viewtest

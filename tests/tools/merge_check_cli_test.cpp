@@ -12,7 +12,8 @@
 #include <set>
 
 #include "engine/access/database.h"
-#include "engine/io/file_lock.h"
+#include "engine/io/platform.h"
+#include "tests/support/other_program.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tool_run.h"
 
@@ -63,18 +64,18 @@ void MakeClean(const fs::path& dir) {
   std::unique_ptr<px::Database> db;
   ASSERT_TRUE(px::Database::open(px::localFileSystem(), dir, db).ok());
   std::set<std::string> patients, sessions;
-  RemoveWhere(*db, "patient.db", [&](px::WritableTable& t, const px::Bytes& r) {
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "patient.db", [&](px::WritableTable& t, const px::Bytes& r) {
     if (TextOf(t, r, "Gender") == "x") return true;
     patients.insert(TextOf(t, r, "ID"));
     return false;
-  });
-  RemoveWhere(*db, "session.db", [&](px::WritableTable& t, const px::Bytes& r) {
+  }));
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "session.db", [&](px::WritableTable& t, const px::Bytes& r) {
     if (patients.count(TextOf(t, r, "Patient")) == 0) return true;
     sessions.insert(TextOf(t, r, "SessionID"));
     return false;
-  });
-  RemoveWhere(*db, "data.db",
-              [&](px::WritableTable& t, const px::Bytes& r) { return sessions.count(TextOf(t, r, "SessionID")) == 0; });
+  }));
+  ASSERT_NO_FATAL_FAILURE(RemoveWhere(*db, "data.db",
+              [&](px::WritableTable& t, const px::Bytes& r) { return sessions.count(TextOf(t, r, "SessionID")) == 0; }));
   ASSERT_TRUE(db->close().ok());
 }
 
@@ -83,18 +84,18 @@ class MergeCheckCliTest : public ::testing::Test {
   void SetUp() override {
     const std::string config = (dir_.path() / "pxengine.conf").string();
     std::ofstream(config) << "[aliases]\nwinvelda5 = " << active().string() << "\n";
-    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
   }
-  void TearDown() override { ::unsetenv("PXENGINE_CONFIG"); }
+  void TearDown() override { px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt); }
   fs::path active() const { return dir_.path() / "aktiv"; }
   fs::path old() const { return dir_.path() / "alt"; }
   px::test::ToolRun Tool(const std::string& tool, const std::string& args) {
-    return px::test::runTool(PX_BIN_DIR, tool, args);
+    return px::test::runTool(tool, args);
   }
   void MakeCleanPair() {
     ASSERT_EQ(Tool("makesample", active().string() + " --patients 30 --seed 21").exitCode, 0);
     ASSERT_EQ(Tool("makesample", old().string() + " --patients 20 --seed 22").exitCode, 0);
-    MakeClean(old());
+    ASSERT_NO_FATAL_FAILURE(MakeClean(old()));
   }
   px::test::ToolRun Check() { return Tool("mergetool-cli", "--check --old " + old().string()); }
 
@@ -102,7 +103,7 @@ class MergeCheckCliTest : public ::testing::Test {
 };
 
 TEST_F(MergeCheckCliTest, CleanPairPassesAndNoByteChanges) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   const Files activeBefore = FilesOf(active()), oldBefore = FilesOf(old());
   const auto run = Check();
   EXPECT_EQ(run.exitCode, 0) << run.out;
@@ -113,7 +114,7 @@ TEST_F(MergeCheckCliTest, CleanPairPassesAndNoByteChanges) {
 }
 
 TEST_F(MergeCheckCliTest, MergePrintsTheReportAndASecondCheckSeesTheMergeDone) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   const auto merge = Tool("mergetool-cli", "--old " + old().string() + " --yes");
   ASSERT_EQ(merge.exitCode, 0) << merge.out;
   const std::size_t appended = merge.out.find("Angefügt:");
@@ -134,21 +135,26 @@ TEST_F(MergeCheckCliTest, MergePrintsTheReportAndASecondCheckSeesTheMergeDone) {
 }
 
 TEST_F(MergeCheckCliTest, DatabaseInUseFails) {
-  MakeCleanPair();
+  using px::test::OtherProgram;
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   px::test::writeBytes(old() / "PDOXUSRS.LCK", {'N', 'E', 'T'});
-  px::FileLock application;
-  ASSERT_TRUE(application.acquire(old() / "PDOXUSRS.LCK").ok());
   const Files oldBefore = FilesOf(old());
-  const auto run = Check();
-  EXPECT_EQ(run.exitCode, 2) << run.out;
-  EXPECT_NE(run.out.find("von einem anderen Programm benutzt"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Ergebnis: Das Zusammenführen würde scheitern."), std::string::npos);
+  {
+    OtherProgram application;
+    ASSERT_TRUE(application.hold(OtherProgram::likeTheClinicalApplication(), old() / "PDOXUSRS.LCK"))
+        << application.refusal();
+    const auto run = Check();
+    EXPECT_EQ(run.exitCode, 2) << run.out;
+    EXPECT_NE(run.out.find("von einem anderen Programm benutzt"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Ergebnis: Das Zusammenführen würde scheitern."), std::string::npos);
+  }
   EXPECT_EQ(FilesOf(old()), oldBefore);
-  application.release();
 
   // The active database: its module does not open, and the report says why.
   px::test::writeBytes(active() / "PDOXUSRS.LCK", {'N', 'E', 'T'});
-  ASSERT_TRUE(application.acquire(active() / "PDOXUSRS.LCK").ok());
+  OtherProgram application;
+  ASSERT_TRUE(application.hold(OtherProgram::likeTheClinicalApplication(), active() / "PDOXUSRS.LCK"))
+      << application.refusal();
   const auto activeRun = Check();
   EXPECT_EQ(activeRun.exitCode, 2) << activeRun.out;
   EXPECT_NE(activeRun.out.find("Die aktive Datenbank ließ sich nicht öffnen."), std::string::npos) << activeRun.out;
@@ -158,7 +164,7 @@ TEST_F(MergeCheckCliTest, DatabaseInUseFails) {
 }
 
 TEST_F(MergeCheckCliTest, CommitCutShortIsLeftForTheMergeToFinish) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   px::test::writeBytes(old() / "pxcommit.jnl", {'n', 'o', 't', ' ', 'd', 'o', 'n', 'e'});
   const Files oldBefore = FilesOf(old());
   const auto run = Check();
@@ -168,7 +174,7 @@ TEST_F(MergeCheckCliTest, CommitCutShortIsLeftForTheMergeToFinish) {
 }
 
 TEST_F(MergeCheckCliTest, MissingOldTableFailsWithTheWindowsMessage) {
-  MakeCleanPair();
+  ASSERT_NO_FATAL_FAILURE(MakeCleanPair());
   fs::remove(old() / "session.DB");
   const auto run = Check();
   EXPECT_EQ(run.exitCode, 2) << run.out;

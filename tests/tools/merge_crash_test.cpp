@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/io/platform.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tool_run.h"
 #include "tests/tools/merge_snapshot.h"
@@ -58,8 +59,8 @@ bool LongRun() {
 class MergeCrashTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    ::unsetenv("PXENGINE_CONFIG");
-    ::unsetenv("MERGETOOL_FAULT_AT");
+    px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt);
+    px::setEnvironmentVariable("MERGETOOL_FAULT_AT", std::nullopt);
   }
 
   // Creates the pair and merges one copy of it without a fault: the states
@@ -106,7 +107,7 @@ class MergeCrashTest : public ::testing::Test {
   fs::path run() const { return dir_.path() / "run"; }
 
   px::test::ToolRun Tool(const std::string& tool, const std::string& args) {
-    return px::test::runTool(PX_BIN_DIR, tool, args);
+    return px::test::runTool(tool, args);
   }
 
   void CopyPair() {
@@ -114,14 +115,15 @@ class MergeCrashTest : public ::testing::Test {
     fs::copy(pair(), run(), fs::copy_options::recursive);
     const std::string config = (run() / "pxengine.conf").string();
     std::ofstream(config) << "[aliases]\nwinvelda5 = " << (run() / "aktiv").string() << "\n";
-    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
   }
 
-  // One merge of the run's pair; an empty plan runs it as a user would.
+  // One merge of the run's pair; an empty plan runs the shipped program as a
+  // user would, any other the test build with the planned fault.
   px::test::ToolRun Merge(const std::string& plan) {
-    if (plan.empty()) ::unsetenv("MERGETOOL_FAULT_AT");
-    else ::setenv("MERGETOOL_FAULT_AT", plan.c_str(), 1);
-    return Tool("mergetool-cli", "--old " + (run() / "alt").string() + " --yes < /dev/null");
+    if (plan.empty()) px::setEnvironmentVariable("MERGETOOL_FAULT_AT", std::nullopt);
+    else px::setEnvironmentVariable("MERGETOOL_FAULT_AT", plan);
+    return Tool(plan.empty() ? "mergetool-cli" : "mergetool-cli-faults", "--old " + (run() / "alt").string() + " --yes");
   }
 
   void CheckTables(const fs::path& dir, std::vector<std::string>& problems) {

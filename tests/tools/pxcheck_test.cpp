@@ -14,7 +14,7 @@ namespace {
 
 using CheckRun = px::test::ToolRun;
 
-CheckRun pxcheck(const std::string& args) { return px::test::runTool(PX_BIN_DIR, "pxcheck", args); }
+CheckRun pxcheck(const std::string& args) { return px::test::runTool("pxcheck", args); }
 
 std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 

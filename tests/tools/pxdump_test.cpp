@@ -13,7 +13,7 @@ namespace {
 
 using DumpResult = px::test::ToolRun;
 
-DumpResult pxdump(const std::string& args) { return px::test::runTool(PX_BIN_DIR, "pxdump", args); }
+DumpResult pxdump(const std::string& args) { return px::test::runTool("pxdump", args); }
 
 std::string fixture(const std::string& set, const std::string& file) {
   return (px::test::fixtureSet(set) / file).string();
@@ -65,7 +65,7 @@ TEST(Pxdump, MissingBlobFileListsTheRecordsWithTheBlobValuesUnavailable) {
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("Blob file:    memo.MB missing"), std::string::npos) << r.out;
   // The check still counts it as an error.
-  EXPECT_EQ(px::test::runTool(PX_BIN_DIR, "pxcheck", table).exitCode, 1);
+  EXPECT_EQ(px::test::runTool("pxcheck", table).exitCode, 1);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "app/old_database.h"
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
+#include "engine/io/platform.h"
 #include "framework/core/recording_dialogs.h"
 #include "framework/controls/browse_edit.h"
 #include "framework/controls/button.h"
@@ -41,12 +42,12 @@ class MergeFailureWindowTest : public ::testing::Test {
   void SetUp() override { UseConfig(dir_.path(), active()); }
   void TearDown() override {
     End();
-    ::unsetenv("PXENGINE_CONFIG");
+    px::setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt);
   }
   void UseConfig(const fs::path& where, const fs::path& activeDir) {
     const std::string config = (where / "pxengine.conf").string();
     std::ofstream(config) << "[aliases]\nwinvelda5 = " << activeDir.string() << "\n";
-    ::setenv("PXENGINE_CONFIG", config.c_str(), 1);
+    px::setEnvironmentVariable("PXENGINE_CONFIG", config.c_str());
   }
   void MakePair() {
     fs::remove_all(active());
@@ -55,7 +56,7 @@ class MergeFailureWindowTest : public ::testing::Test {
     ASSERT_EQ(Sample(old(), "--patients 12 --seed 6"), 0);
   }
   int Sample(const fs::path& dir, const std::string& args) {
-    return px::test::runTool(PX_BIN_DIR, "makesample", dir.string() + " " + args).exitCode;
+    return px::test::runTool("makesample", dir.string() + " " + args).exitCode;
   }
   // Start-up's order: the window, then the old module, then the active one.
   void Start() {
@@ -136,7 +137,7 @@ TEST_F(MergeFailureWindowTest, CollisionHalfWayThroughEachWalkChangesNothingAndT
     fs::copy(old(), copy / "alt", fs::copy_options::recursive);
     UseConfig(copy, copy / "aktiv");
     const px::test::ToolRun reference =
-        px::test::runTool(PX_BIN_DIR, "mergetool-cli", "--old " + (copy / "alt").string() + " --yes");
+        px::test::runTool("mergetool-cli", "--old " + (copy / "alt").string() + " --yes");
     ASSERT_EQ(reference.exitCode, 0) << reference.out;
     UseConfig(dir_.path(), active());
     Start();

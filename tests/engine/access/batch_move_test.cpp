@@ -52,7 +52,7 @@ TEST_F(TwoDatabases, SameKeysAreAllKeyViolationsAndNothingIsAppended) {
 }
 
 TEST_F(TwoDatabases, RenumberedRecordsAreAppendedUnderTheSourceFilter) {
-  renumberOld(1000000);
+  ASSERT_NO_FATAL_FAILURE(renumberOld(1000000));
   const int filter = source->addFilter([&](const std::uint8_t* rec) {
     Value v;
     return source->table().readValue(rec, 3, v).ok() && !isNull(v) && std::get<std::int32_t>(v) == 1;  // RodOper
@@ -82,7 +82,7 @@ TEST_F(TwoDatabases, RenumberedRecordsAreAppendedUnderTheSourceFilter) {
 }
 
 TEST_F(TwoDatabases, CountLimitedMoveStartsAtTheCurrentRecord) {
-  renumberOld(2000000);
+  ASSERT_NO_FATAL_FAILURE(renumberOld(2000000));
   Bytes r;
   source->moveToBegin();
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(source->next(r).ok());
@@ -97,7 +97,7 @@ TEST_F(TwoDatabases, CountLimitedMoveStartsAtTheCurrentRecord) {
 TEST_F(TwoDatabases, FieldMapAndRefusedParameters) {
   BatchMoveCounts counts;
   EXPECT_EQ(batchMoveAppend(*source, *source, {}, counts).code(), rc::kInvalidParameter);
-  renumberOld(3000000);
+  ASSERT_NO_FATAL_FAILURE(renumberOld(3000000));
   BatchMoveOptions map;
   map.fieldMap = {1, 0, 0, 0, 0, 0, 0, 0, 10, 0};  // key, and Summa from SummaBY
   ASSERT_TRUE(batchMoveAppend(*source, *destination, map, counts).ok());

@@ -10,6 +10,7 @@
 
 #include "engine/access/database.h"
 #include "engine/format/integer_text.h"
+#include "tests/support/other_program.h"
 #include "tests/support/test_support.h"
 
 namespace px {
@@ -67,13 +68,13 @@ class KeyedTable : public ::testing::Test {
 TEST_F(KeyedTable, RenumberingWalkVisitsEveryRecordOnceOnDenseKeys) {
   std::vector<std::string> keys;
   for (int i = 1; i <= 12; ++i) keys.push_back(std::to_string(i));
-  fill(keys);
+  ASSERT_NO_FATAL_FAILURE(fill(keys));
   std::unique_ptr<Cursor> c;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, c).ok());
   // Cursor order is numeric although the file's order is "1" "10" "11" "12" "2" ...
   EXPECT_EQ(walk(*c), keys);
   std::multiset<std::string> seen;
-  renumber(*c, 5, seen);
+  ASSERT_NO_FATAL_FAILURE(renumber(*c, 5, seen));
   EXPECT_EQ(seen, std::multiset<std::string>(keys.begin(), keys.end()));
   std::vector<std::string> expected;
   for (int i = 1; i <= 12; ++i) expected.push_back(std::to_string(i + 5));
@@ -96,11 +97,11 @@ TEST_F(KeyedTable, RenumberingWalkOnSparseAndOddKeys) {
   for (auto v : values) keys.push_back(std::to_string(v));
   keys.push_back("007");   // leading zeros still read as a number
   keys.push_back("-3");
-  fill(keys);
+  ASSERT_NO_FATAL_FAILURE(fill(keys));
   std::unique_ptr<Cursor> c;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, c).ok());
   std::multiset<std::string> seen;
-  renumber(*c, 100000, seen);
+  ASSERT_NO_FATAL_FAILURE(renumber(*c, 100000, seen));
   EXPECT_EQ(seen, std::multiset<std::string>(keys.begin(), keys.end()));
   EXPECT_EQ(c->table().recordCount(), keys.size());
   const auto after = walk(*c);
@@ -112,14 +113,14 @@ TEST_F(KeyedTable, RenumberingWalkOnSparseAndOddKeys) {
 }
 
 TEST_F(KeyedTable, TextsThatAreNoNumbersFollowTheNumbers) {
-  fill({"b", "10", "a", "9", ""});
+  ASSERT_NO_FATAL_FAILURE(fill({"b", "10", "a", "9", ""}));
   std::unique_ptr<Cursor> c;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, c).ok());
   EXPECT_EQ(walk(*c), (std::vector<std::string>{"9", "10", "", "a", "b"}));
 }
 
 TEST_F(KeyedTable, EndsAreOutcomesAndBothEndsMeetOnAnEmptyView) {
-  fill({"1", "2"});
+  ASSERT_NO_FATAL_FAILURE(fill({"1", "2"}));
   std::unique_ptr<Cursor> c;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, c).ok());
   Bytes r;
@@ -142,7 +143,7 @@ TEST_F(KeyedTable, EndsAreOutcomesAndBothEndsMeetOnAnEmptyView) {
 TEST_F(KeyedTable, FiltersRangesBookmarksAndRemoval) {
   std::vector<std::string> keys;
   for (int i = 1; i <= 20; ++i) keys.push_back(std::to_string(i));
-  fill(keys);
+  ASSERT_NO_FATAL_FAILURE(fill(keys));
   std::unique_ptr<Cursor> c;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, c).ok());
   const int even = c->addFilter([&](const std::uint8_t* rec) {
@@ -174,7 +175,7 @@ TEST_F(KeyedTable, FiltersRangesBookmarksAndRemoval) {
 }
 
 TEST_F(KeyedTable, ARecordLockedByOneCursorCannotBeChangedByAnother) {
-  fill({"1", "2"});
+  ASSERT_NO_FATAL_FAILURE(fill({"1", "2"}));
   std::unique_ptr<Cursor> a, b;
   ASSERT_TRUE(db->openCursor("autenticacao", {}, a).ok());
   ASSERT_TRUE(db->openCursor("autenticacao", {}, b).ok());
@@ -192,7 +193,7 @@ TEST_F(KeyedTable, ARecordLockedByOneCursorCannotBeChangedByAnother) {
 }
 
 TEST_F(KeyedTable, ReadOnlyCursorRefusesChanges) {
-  fill({"1"});
+  ASSERT_NO_FATAL_FAILURE(fill({"1"}));
   CursorOptions ro;
   ro.readOnly = true;
   std::unique_ptr<Cursor> c;
@@ -224,6 +225,28 @@ TEST(DatabaseLocks, ASecondWriterOfTheSameTablesIsRefusedUntilTheFirstCloses) {
   EXPECT_EQ(second->table("KartA", b).code(), rc::kFileInUse);
   ASSERT_TRUE(first->close().ok());
   EXPECT_TRUE(second->table("KartA", b).ok());
+}
+
+// While a database holds a table for writing, another program that wants
+// to write it (the clinical application, a second copy of ours) finds it in
+// use; one that only reads may read the committed files.
+TEST(DatabaseLocks, TablesHeldForWritingAreInUseToOtherProgramsButReadable) {
+  using How = test::OtherProgram::How;
+  test::TempDir dir;
+  dir.copySet("set05");
+  std::unique_ptr<Database> db;
+  ASSERT_TRUE(Database::open(localFileSystem(), dir.path(), db).ok());
+  WritableTable* t = nullptr;
+  ASSERT_TRUE(db->table("KartA", t).ok());
+  for (const char* file : {"KartA.DB", "KartA.PX"}) {
+    test::OtherProgram secondCopy, application, reader;
+    EXPECT_FALSE(secondCopy.hold(How::kEngine, dir.path() / file)) << file;
+    EXPECT_FALSE(application.hold(How::kLock, dir.path() / file)) << file;
+    EXPECT_TRUE(reader.hold(How::kRead, dir.path() / file)) << file << ": " << reader.refusal();
+  }
+  ASSERT_TRUE(db->close().ok());
+  test::OtherProgram secondCopy;
+  EXPECT_TRUE(secondCopy.hold(How::kEngine, dir.path() / "KartA.DB")) << secondCopy.refusal();
 }
 
 TEST(DatabaseCursors, ReadOnlyMediumAndExclusiveOpens) {

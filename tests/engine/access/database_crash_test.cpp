@@ -65,7 +65,7 @@ const std::vector<Scenario>& scenarios() {
   static const std::vector<Scenario> list = {
       {"set05", {"KartA.DB", "KartA.PX", "KartA.XG0", "KartA.YG0", "SPRKU.DB", "SPRKU.PX"},
        [](Database& db) {
-         renumberAutoInc(db, "KartA", 1000);
+         ASSERT_NO_FATAL_FAILURE(renumberAutoInc(db, "KartA", 1000));
          WritableTable* t = nullptr;
          ASSERT_TRUE(db.table("SPRKU", t).ok());
          Bytes r = t->blankRecord();
@@ -74,8 +74,8 @@ const std::vector<Scenario>& scenarios() {
        }},
       {"set01", {"memo.db", "memo.px", "memo.mb", "long.db", "long.px"},
        [](Database& db) {
-         appendMemos(db);
-         renumberAutoInc(db, "long", 50);
+         ASSERT_NO_FATAL_FAILURE(appendMemos(db));
+         ASSERT_NO_FATAL_FAILURE(renumberAutoInc(db, "long", 50));
        }},
   };
   return list;
@@ -86,7 +86,7 @@ TEST_P(DatabaseCrash, EveryCutLeavesBeforeOrAfter) {
   test::TempDir work;
   const fs::path beforeDir = work.path() / "before", afterDir = work.path() / "after";
   fs::create_directories(beforeDir);
-  for (const auto& f : sc.files) fs::copy_file(test::fixtureSet(sc.set) / f, beforeDir / f);
+  for (const auto& f : sc.files) test::copyWritable(test::fixtureSet(sc.set) / f, beforeDir / f);
   const Snapshot before = snapshot(beforeDir);
 
   // The clean commit: its file states and its number of write operations.

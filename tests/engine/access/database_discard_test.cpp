@@ -50,7 +50,7 @@ TEST_F(DatabaseDiscard, AfterAFailedFlushTheCloseWritesNothing) {
   FaultInjectingFileSystem faulty(localFileSystem());
   std::unique_ptr<Database> db;
   ASSERT_TRUE(Database::open(faulty, work_.path(), db).ok());
-  renumber(*db);
+  ASSERT_NO_FATAL_FAILURE(renumber(*db));
   faulty.failAt(1, Fault::IOError);
   ASSERT_EQ(db->flush().code(), rc::kWriteFailed);
 
@@ -67,10 +67,10 @@ TEST_F(DatabaseDiscard, AfterAFailedFlushTheCloseWritesNothing) {
 TEST_F(DatabaseDiscard, WhatWasFlushedStaysAndOnlyLaterChangesAreGivenUp) {
   std::unique_ptr<Database> db;
   ASSERT_TRUE(Database::open(localFileSystem(), work_.path(), db).ok());
-  renumber(*db);
+  ASSERT_NO_FATAL_FAILURE(renumber(*db));
   ASSERT_TRUE(db->flush().ok());
   const Files flushed = filesOf(work_.path());
-  renumber(*db);
+  ASSERT_NO_FATAL_FAILURE(renumber(*db));
   ASSERT_TRUE(db->hasChanges());
   db->discardChanges();
   EXPECT_TRUE(db->close().ok());

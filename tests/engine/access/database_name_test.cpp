@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/io/path_text.h"
+
 namespace px {
 namespace {
 
@@ -18,37 +20,44 @@ TEST(DatabaseName, AliasOrDirectory) {
   EXPECT_TRUE(isDirectoryName("D:"));
   EXPECT_TRUE(isDirectoryName("C:\\DATA\\OLD\\"));
   EXPECT_TRUE(isDirectoryName("old\\"));
-#if !defined(_WIN32)
   EXPECT_TRUE(isDirectoryName("/data/old"));
   EXPECT_TRUE(isDirectoryName("data/old"));
-#endif
+  EXPECT_TRUE(isDirectoryName("\\\\server\\share\\winvelda5"));
 }
 
-#if !defined(_WIN32)
-
-TEST(DatabaseName, TrailingBackslashesStandForTheSeparator) {
-  EXPECT_EQ(directoryFromName("/data/old\\"), fs::path("/data/old"));
-  EXPECT_EQ(directoryFromName("/data/old\\\\"), fs::path("/data/old"));
-  EXPECT_EQ(directoryFromName("/data/old/"), fs::path("/data/old"));
-  EXPECT_EQ(directoryFromName("/data/old"), fs::path("/data/old"));
-  EXPECT_EQ(directoryFromName("/data\\old\\"), fs::path("/data/old"));
-  EXPECT_EQ(directoryFromName("old\\"), fs::path("old"));
-  // The root keeps its separator; nothing at all is the current directory.
-  EXPECT_EQ(directoryFromName("\\"), fs::path("/"));
-  EXPECT_EQ(directoryFromName("/"), fs::path("/"));
-  EXPECT_EQ(directoryFromName(""), fs::path("."));
+// The same names give the same directories on both systems: POSIX reads
+// every backslash as '/', Windows takes either separator as it stands.
+TEST(DatabaseName, TrailingSeparatorsGoAndBackslashesAreSeparators) {
+  struct Case {
+    std::string name;
+    fs::path directory;
+  };
+  const std::vector<Case> cases{
+      {"/data/old\\", "/data/old"},
+      {"/data/old\\\\", "/data/old"},
+      {"/data/old/", "/data/old"},
+      {"/data/old", "/data/old"},
+      {"/data\\old\\", "/data/old"},
+      {"old\\", "old"},
+      {"C:\\DATA\\OLD\\", "C:/DATA/OLD"},
+      {"C:/DATA/OLD/", "C:/DATA/OLD"},
+      {"C:\\DATA/OLD\\\\", "C:/DATA/OLD"},
+      {"\\\\server\\share\\winvelda5\\", "//server/share/winvelda5"},
+      // The root keeps its separator; nothing at all is the current directory.
+      {"C:\\", "C:/"},
+      {"\\", "/"},
+      {"/", "/"},
+      {"", "."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(directoryFromName(c.name), c.directory) << c.name;
 }
 
-#else
-
-TEST(DatabaseName, TrailingBackslashesStandForTheSeparator) {
-  EXPECT_EQ(directoryFromName("C:\\DATA\\OLD\\"), fs::path("C:\\DATA\\OLD"));
-  EXPECT_EQ(directoryFromName("C:\\DATA\\OLD\\\\"), fs::path("C:\\DATA\\OLD"));
-  EXPECT_EQ(directoryFromName("C:\\"), fs::path("C:\\"));
-  EXPECT_EQ(directoryFromName(""), fs::path("."));
+TEST(DatabaseName, DirectoryNamesAreUtf8) {
+  const fs::path dir = directoryFromName("C:\\Praxis\\Müller & Söhne\\alt (2019)\\");
+  EXPECT_EQ(dir, pathFromUtf8("C:/Praxis/Müller & Söhne/alt (2019)"));
+  EXPECT_EQ(dir.filename(), pathFromUtf8("alt (2019)"));
+  EXPECT_EQ(pathText(dir.parent_path().filename()), "Müller & Söhne");
 }
-
-#endif
 
 TEST(DatabaseName, ParadoxTablesGetTheirExtension) {
   struct Case {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "engine/io/path_text.h"
+#include "engine/io/platform.h"
 #include "tests/support/test_support.h"
 
 namespace px {
@@ -115,36 +117,68 @@ TEST(EngineConfig, NamedFileMustExistAndBeReadable) {
 
   // The variable wins over the standard place, even when that holds a file.
   const fs::path named = dir.path() / "named.conf";
-  writeText(named, "[aliases]\nwinvelda5 = /named\n");
-  writeText(dir.path() / "xdg" / "pxengine" / "pxengine.conf", "[aliases]\nwinvelda5 = /standard\n");
+  writeText(named, "[aliases]\nwinvelda5 = named-db\n");
+  writeText(dir.path() / "xdg" / "pxengine" / "pxengine.conf", "[aliases]\nwinvelda5 = standard-db\n");
   status = EngineConfig::load(config, environment({{"PXENGINE_CONFIG", named.string()},
                                                    {"XDG_CONFIG_HOME", (dir.path() / "xdg").string()},
                                                    {"APPDATA", (dir.path() / "xdg").string()}}));
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(config.source(), named);
   ASSERT_EQ(config.aliases().size(), 1u);
-  EXPECT_EQ(config.aliases()[0].directory, fs::path("/named"));
+  EXPECT_EQ(config.aliases()[0].directory, dir.path() / "named-db");
 }
 
-#if !defined(_WIN32)
-
-TEST(EngineConfig, StandardPlaceFollowsTheXdgRules) {
-  const fs::path relative = fs::path("pxengine") / "pxengine.conf";
-  EXPECT_EQ(EngineConfig::defaultLocation(environment({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}})),
-            fs::path("/cfg") / relative);
-  // Unset, empty or relative XDG_CONFIG_HOME: the home's .config.
-  EXPECT_EQ(EngineConfig::defaultLocation(environment({{"HOME", "/home/u"}})), fs::path("/home/u/.config") / relative);
-  EXPECT_EQ(EngineConfig::defaultLocation(environment({{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/u"}})),
-            fs::path("/home/u/.config") / relative);
-  EXPECT_EQ(EngineConfig::defaultLocation(environment({{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}})),
-            fs::path("/home/u/.config") / relative);
+// Where the user's directory lies is the platform's affair (platform_*_test.cpp).
+TEST(EngineConfig, StandardPlaceIsBelowTheUsersConfigurationDirectory) {
+  const auto env = environment({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}, {"APPDATA", "C:\\Users\\u\\AppData"}});
+  ASSERT_FALSE(userConfigDirectory(env).empty());
+  EXPECT_EQ(EngineConfig::defaultLocation(env), userConfigDirectory(env) / "pxengine" / "pxengine.conf");
   EXPECT_TRUE(EngineConfig::defaultLocation(environment({})).empty());
+}
+
+// The order the README and the practice's text give: the variable's file,
+// the file beside the program, the user's file; the first there is read.
+TEST(EngineConfig, FilesAreLookedForInOrder) {
+  test::TempDir dir;
+  const fs::path program = dir.path() / "stick";
+  const fs::path home = dir.path() / "home";
+  const auto env = environment({{"HOME", pathText(home)}, {"XDG_CONFIG_HOME", pathText(home / "cfg")},
+                                {"APPDATA", pathText(home / "cfg")}});
+  const fs::path user = EngineConfig::defaultLocation(env);
+  writeText(user, "[aliases]\nwinvelda5 = user-db\n");
+  fs::create_directories(program);
+
+  EngineConfig config;
+  ASSERT_TRUE(EngineConfig::load(config, env, program).ok());
+  EXPECT_EQ(config.source(), user);  // nothing beside the program yet
+
+  writeText(program / "pxengine.conf", "[aliases]\nwinvelda5 = Praxis\n");
+  ASSERT_TRUE(EngineConfig::load(config, env, program).ok());
+  EXPECT_EQ(config.source(), program / "pxengine.conf");
+  ASSERT_EQ(config.aliases().size(), 1u);
+  // A relative directory lies beside the file, so the stick can carry its database.
+  EXPECT_EQ(config.aliases()[0].directory, program / "Praxis");
+
+  const fs::path named = dir.path() / "named.conf";
+  writeText(named, "[aliases]\nwinvelda5 = named-db\n");
+  auto withVariable = [&](const char* name) -> std::optional<std::string> {
+    if (std::string(name) == "PXENGINE_CONFIG") return pathText(named);
+    return env(name);
+  };
+  ASSERT_TRUE(EngineConfig::load(config, withVariable, program).ok());
+  EXPECT_EQ(config.source(), named);
+
+  // A broken file beside the program is reported, not passed over.
+  writeText(program / "pxengine.conf", "[aliases]\nwinvelda5\n");
+  EXPECT_EQ(EngineConfig::load(config, env, program).code(), rc::kConfigInvalid);
 }
 
 TEST(EngineConfig, MissingStandardFileIsAnEmptyConfiguration) {
   test::TempDir dir;
+  // The user's file of either system: below %APPDATA% or ~/.config.
+  const auto env = environment({{"HOME", pathText(dir.path())}, {"APPDATA", pathText(dir.path() / ".config")}});
   EngineConfig config;
-  const Status status = EngineConfig::load(config, environment({{"HOME", dir.path().string()}}));
+  const Status status = EngineConfig::load(config, env);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_TRUE(config.aliases().empty());
   const fs::path expected = dir.path() / ".config" / "pxengine" / "pxengine.conf";
@@ -153,40 +187,30 @@ TEST(EngineConfig, MissingStandardFileIsAnEmptyConfiguration) {
   fs::path resolved;
   const Status unknown = config.resolveAlias("winvelda5", resolved);
   EXPECT_EQ(unknown.code(), rc::kUnknownAlias);
-  EXPECT_NE(unknown.message().find(expected.string()), std::string::npos) << unknown.message();
+  EXPECT_NE(unknown.message().find(pathText(expected)), std::string::npos) << unknown.message();
 
   // Once it is there, it is read; a malformed one is an error, not ignored.
-  writeText(expected, "[aliases]\nwinvelda5 = " + dir.path().string() + "\n");
-  ASSERT_TRUE(EngineConfig::load(config, environment({{"HOME", dir.path().string()}})).ok());
+  writeText(expected, "[aliases]\nwinvelda5 = " + pathText(dir.path()) + "\n");
+  ASSERT_TRUE(EngineConfig::load(config, env).ok());
   EXPECT_TRUE(config.resolveAlias("winvelda5", resolved).ok());
   writeText(expected, "[aliases]\nwinvelda5\n");
-  EXPECT_EQ(EngineConfig::load(config, environment({{"HOME", dir.path().string()}})).code(), rc::kConfigInvalid);
+  EXPECT_EQ(EngineConfig::load(config, env).code(), rc::kConfigInvalid);
 }
 
 TEST(EngineConfig, LoadReadsTheProcessEnvironment) {
   test::TempDir dir;
   const fs::path file = dir.path() / "env.conf";
   writeText(file, "[aliases]\nfromenv = /x\n");
-  const char* previous = std::getenv("PXENGINE_CONFIG");
-  const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
-  ::setenv("PXENGINE_CONFIG", file.c_str(), 1);
+  const std::optional<std::string> saved = environmentVariable("PXENGINE_CONFIG");
+  setEnvironmentVariable("PXENGINE_CONFIG", pathText(file));
   EngineConfig config;
   const Status status = EngineConfig::load(config);
-  if (saved) ::setenv("PXENGINE_CONFIG", saved->c_str(), 1);
-  else ::unsetenv("PXENGINE_CONFIG");
+  if (saved) setEnvironmentVariable("PXENGINE_CONFIG", *saved);
+  else setEnvironmentVariable("PXENGINE_CONFIG", std::nullopt);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_TRUE(config.hasAlias("FromEnv"));
 }
 
-#else
-
-TEST(EngineConfig, StandardPlaceIsBelowAppData) {
-  EXPECT_EQ(EngineConfig::defaultLocation(environment({{"APPDATA", "C:\\Users\\u\\AppData\\Roaming"}})),
-            fs::path("C:\\Users\\u\\AppData\\Roaming\\pxengine\\pxengine.conf"));
-  EXPECT_TRUE(EngineConfig::defaultLocation(environment({{"HOME", "C:\\Users\\u"}})).empty());
-}
-
-#endif
 
 }  // namespace
 }  // namespace px

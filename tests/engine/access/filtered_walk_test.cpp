@@ -78,7 +78,7 @@ TEST_P(FilteredWalkRepositioned, RaisingEveryKeyVisitsEachShownRecordOnceAndPass
     names[k] = k % 7 == 3 ? kHidden : "name " + std::to_string(k);
     if (names[k] != kHidden) shown.insert(k);
   }
-  fill(names);
+  ASSERT_NO_FATAL_FAILURE(fill(names));
   evaluations_ = 0;
   std::set<std::int32_t> visited;
   Bytes r;
@@ -198,7 +198,7 @@ TEST_F(FilteredWalk, EveryStepMatchesAPlainSearchWhateverChangesInBetween) {
     const auto key = static_cast<std::int32_t>(rng() % 5000);
     names[key] = rng() % 5 < 2 ? kHidden : "n" + std::to_string(key);
   }
-  fill(names);
+  ASSERT_NO_FATAL_FAILURE(fill(names));
   RecordOrdering* order = nullptr;
   ASSERT_TRUE(walker_->table().ordering("", order).ok());
   const WritableTable& table = walker_->table();

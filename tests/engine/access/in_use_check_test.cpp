@@ -7,9 +7,7 @@
 
 #include "engine/io/file_lock.h"
 #include "tests/support/test_support.h"
-#if !defined(_WIN32)
-#include "tests/engine/io/child_process.h"
-#endif
+#include "tests/support/other_program.h"
 
 namespace px {
 namespace {
@@ -64,8 +62,6 @@ TEST(InUseCheck, MissingDirectory) {
   EXPECT_EQ(checkNotInUse(dir.path() / "gone").code(), rc::kDirectoryNotFound);
 }
 
-#if !defined(_WIN32)
-
 TEST(InUseCheck, LockFileHeldByAnotherProcessRefusesUntilItEnds) {
   test::TempDir dir;
   const fs::path netLock = makeLockFile(dir, "pdoxusrs.lck");
@@ -73,21 +69,36 @@ TEST(InUseCheck, LockFileHeldByAnotherProcessRefusesUntilItEnds) {
   FileLock tableHolder;
   ASSERT_TRUE(tableHolder.acquire(tableLock).ok());
 
-  test::LockingChild application;
-  ASSERT_TRUE(application.start(netLock));
+  test::OtherProgram application;
+  ASSERT_TRUE(application.hold(test::OtherProgram::How::kLock, netLock)) << application.refusal();
   Status status = checkNotInUse(dir.path());
   EXPECT_EQ(status.code(), rc::kDatabaseInUse);
   // Both are held; the directory's own lock file is the one named.
   EXPECT_EQ(status.message(), inUseText(dir.path(), "pdoxusrs.lck"));
 
-  application.stop();
+  application.end();
   tableHolder.release();
   status = checkNotInUse(dir.path());
   EXPECT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(test::readBytes(netLock), kLockBytes);
 }
 
-#endif
+// The clinical application holds its lock files open while it runs; under
+// Windows' sharing rules that alone makes them in use.
+TEST(InUseCheck, LockFileOnlyHeldOpenRefusesWhereOpenFilesAreInUse) {
+  if (!test::openFilesAreInUse())
+    GTEST_SKIP() << "POSIX has no sharing modes: a lock file held open without a lock says nothing";
+  test::TempDir dir;
+  const fs::path tableLock = makeLockFile(dir, "PATIENT.LCK");
+  test::OtherProgram application;
+  ASSERT_TRUE(application.hold(test::OtherProgram::How::kOpen, tableLock)) << application.refusal();
+  const Status status = checkNotInUse(dir.path());
+  EXPECT_EQ(status.code(), rc::kDatabaseInUse);
+  EXPECT_EQ(status.message(), inUseText(dir.path(), "PATIENT.LCK"));
+  application.end();
+  EXPECT_TRUE(checkNotInUse(dir.path()).ok());
+  EXPECT_EQ(test::readBytes(tableLock), kLockBytes);
+}
 
 }  // namespace
 }  // namespace px

@@ -13,7 +13,7 @@ const Bytes kOld = {1, 2, 3, 4};
 const Bytes kNew = {9, 8, 7, 6, 5, 4, 3, 2};
 const Bytes kHalf = {9, 8, 7, 6};
 
-Bytes contents(FileSystem& fs, const char* path) {
+Bytes contents(FileSystem& fs, const std::filesystem::path& path) {
   Bytes out;
   EXPECT_TRUE(fs.readFile(path, out).ok()) << path;
   return out;
@@ -146,7 +146,7 @@ TEST(FileSystemRanges, LocalAndMemoryFilesAgree) {
     EXPECT_TRUE(out.empty());
     ASSERT_TRUE(fs->writeRange(file, 2, Bytes{0, 0}, false).ok());
     ASSERT_TRUE(fs->writeRange(file, 7, Bytes{1, 1, 1}, true).ok());
-    EXPECT_EQ(contents(*fs, file.c_str()), (Bytes{9, 8, 0, 0, 5, 4, 3, 1, 1, 1}));
+    EXPECT_EQ(contents(*fs, file), (Bytes{9, 8, 0, 0, 5, 4, 3, 1, 1, 1}));
     // Only into a file that exists.
     EXPECT_FALSE(fs->writeRange(dir.path() / "none.db", 0, kOld, true).ok());
     EXPECT_FALSE(fs->exists(dir.path() / "none.db"));

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/child_process.h"
+#include "tests/support/other_program.h"
 #include "tests/support/test_support.h"
 
 namespace px {
@@ -84,50 +84,61 @@ TEST(FileLock, AcquiringTwiceWithoutReleaseIsRefused) {
   EXPECT_TRUE(other.acquire(b).ok());
 }
 
-#if !defined(_WIN32)
-
 TEST(FileLock, RefusedWhileAnotherProcessHoldsALock) {
   test::TempDir dir;
   const fs::path file = makeFile(dir, "patient.db");
-  test::LockingChild child;
-  ASSERT_TRUE(child.start(file));
+  test::OtherProgram other;
+  ASSERT_TRUE(other.hold(test::OtherProgram::How::kLock, file)) << other.refusal();
   FileLock lock;
   EXPECT_EQ(lock.acquire(file).code(), rc::kFileInUse);
-  child.stop();
+  EXPECT_EQ(lock.acquire(file, FileLock::Readers::kLetIn).code(), rc::kFileInUse);
+  other.end();
   EXPECT_TRUE(lock.acquire(file).ok());
 }
 
-TEST(FileLock, KeepsOtherProcessesOut) {
+TEST(FileLock, ExclusiveLockIsRefusedWhileAnotherProcessHoldsTheFileOpen) {
+  if (!test::openFilesAreInUse())
+    GTEST_SKIP() << "POSIX has no sharing modes: a file only held open, without a lock, is in use to nobody";
+  test::TempDir dir;
+  const fs::path file = makeFile(dir, "pdoxusrs.lck");
+  test::OtherProgram other;
+  ASSERT_TRUE(other.hold(test::OtherProgram::How::kOpen, file)) << other.refusal();
+  FileLock lock;
+  const Status refused = lock.acquire(file);
+  EXPECT_EQ(refused.code(), rc::kFileInUse) << refused.message();
+  other.end();
+  EXPECT_TRUE(lock.acquire(file).ok());
+}
+
+TEST(FileLock, KeepsOtherWritersOutAndLetsReadersInWhenAsked) {
+  using How = test::OtherProgram::How;
   test::TempDir dir;
   const fs::path file = makeFile(dir, "patient.db");
   FileLock lock;
-  ASSERT_TRUE(lock.acquire(file).ok());
-
-  // Another copy of this engine.
-  EXPECT_EQ(test::runInChild([&] {
-              FileLock theirs;
-              return theirs.acquire(file).code() == rc::kFileInUse ? 0 : 1;
-            }),
-            0);
-  // Another program taking an ordinary record lock.
-  EXPECT_EQ(test::runInChild([&] {
-              const int fd = ::open(file.c_str(), O_RDWR);
-              struct flock want {};
-              want.l_type = F_WRLCK;
-              want.l_whence = SEEK_SET;
-              return fd >= 0 && ::fcntl(fd, F_SETLK, &want) != 0 ? 0 : 1;
-            }),
-            0);
-
+  ASSERT_TRUE(lock.acquire(file, FileLock::Readers::kLetIn).ok());
+  {
+    test::OtherProgram engine;  // another copy of this engine
+    EXPECT_FALSE(engine.hold(How::kEngine, file));
+    EXPECT_NE(engine.refusal().find("locked by another program"), std::string::npos) << engine.refusal();
+  }
+  {
+    test::OtherProgram writer;  // another program that locks to write
+    EXPECT_FALSE(writer.hold(How::kLock, file));
+  }
+  {
+    test::OtherProgram reader;
+    EXPECT_TRUE(reader.hold(How::kRead, file)) << reader.refusal();
+  }
   lock.release();
-  EXPECT_EQ(test::runInChild([&] {
-              FileLock theirs;
-              return theirs.acquire(file).ok() ? 0 : 1;
-            }),
-            0);
+  ASSERT_TRUE(lock.acquire(file).ok());
+  if (test::openFilesAreInUse()) {
+    test::OtherProgram reader;  // an exclusive lock keeps readers out too
+    EXPECT_FALSE(reader.hold(How::kRead, file));
+  }
+  lock.release();
+  test::OtherProgram engine;
+  EXPECT_TRUE(engine.hold(How::kEngine, file)) << engine.refusal();
 }
-
-#endif
 
 }  // namespace
 }  // namespace px

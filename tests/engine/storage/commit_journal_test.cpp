@@ -95,7 +95,7 @@ void crashLoop(FileSystem& base, const Scenario& s) {
 
   for (std::uint64_t n = 1; n <= total; ++n) {
     for (Fault fault : kFaults) {
-      restore(base, s.dir, s.before);
+      ASSERT_NO_FATAL_FAILURE(restore(base, s.dir, s.before));
       faulty.reset();
       faulty.failAt(n, fault);
       bool committed = false;
@@ -133,12 +133,12 @@ void crashLoop(FileSystem& base, const Scenario& s) {
 
 TEST(CommitJournalCrash, EveryCutOfACommitRecoversToBeforeOrAfter) {
   MemoryFileSystem memory;
-  crashLoop(memory, makeScenario(memory, "db"));
+  ASSERT_NO_FATAL_FAILURE(crashLoop(memory, makeScenario(memory, "db")));
 }
 
 TEST(CommitJournalCrash, EveryCutOfACommitRecoversOnTheLocalFileSystem) {
   test::TempDir dir;
-  crashLoop(localFileSystem(), makeScenario(localFileSystem(), dir.path()));
+  ASSERT_NO_FATAL_FAILURE(crashLoop(localFileSystem(), makeScenario(localFileSystem(), dir.path())));
 }
 
 // The files a commit cut at `cut` by a crash leaves before any recovery.
@@ -162,7 +162,7 @@ TEST(CommitJournalCrash, EveryCutOfARecoveryConverges) {
   for (const auto& [interrupted, expected] : cases) {
     ASSERT_TRUE(interrupted.count(CommitJournal::kFileName));
     FaultInjectingFileSystem faulty(memory);
-    restore(memory, s.dir, interrupted);
+    ASSERT_NO_FATAL_FAILURE(restore(memory, s.dir, interrupted));
     ASSERT_TRUE(CommitJournal::recover(faulty, s.dir).ok());
     ASSERT_EQ(snapshot(memory, s.dir), *expected);
     const std::uint64_t total = faulty.operations();
@@ -175,7 +175,7 @@ TEST(CommitJournalCrash, EveryCutOfARecoveryConverges) {
     for (std::uint64_t n = 1; n <= total; ++n) {
       for (Fault fault : kFaults) {
         SCOPED_TRACE(std::string(faultName(fault)) + " at recovery operation " + std::to_string(n));
-        restore(memory, s.dir, interrupted);
+        ASSERT_NO_FATAL_FAILURE(restore(memory, s.dir, interrupted));
         faulty.reset();
         faulty.failAt(n, fault);
         EXPECT_FALSE(CommitJournal::recover(faulty, s.dir).ok());
@@ -196,7 +196,7 @@ TEST(CommitJournalRecovery, AnyFlippedJournalByteRollsBack) {
     SCOPED_TRACE("byte " + std::to_string(i));
     Snapshot damaged = interrupted;
     damaged[CommitJournal::kFileName][i] ^= 0x01;
-    restore(memory, s.dir, damaged);
+    ASSERT_NO_FATAL_FAILURE(restore(memory, s.dir, damaged));
     ASSERT_TRUE(CommitJournal::recover(memory, s.dir).ok());
     ASSERT_EQ(snapshot(memory, s.dir), s.before);
   }
@@ -209,7 +209,7 @@ TEST(CommitJournalRecovery, StrayTemporariesWithoutJournalAreRemoved) {
   withStrays["long.db.pxnew"] = {1, 2};
   withStrays["other.pxnew"] = {3};
   withStrays["notes.pxnewer"] = {4};
-  restore(memory, s.dir, withStrays);
+  ASSERT_NO_FATAL_FAILURE(restore(memory, s.dir, withStrays));
   ASSERT_TRUE(CommitJournal::recover(memory, s.dir).ok());
   Snapshot expected = s.before;
   expected["notes.pxnewer"] = {4};
@@ -221,7 +221,7 @@ TEST(CommitJournalRecovery, ContentMatchingNeitherSideIsReportedNotGuessed) {
   const Scenario s = makeScenario(memory, "db");
   Snapshot damaged = crashedAt(memory, s, journalWriteOf(s) + 1);
   damaged["memo.mb.pxnew"][100] ^= 0xFF;
-  restore(memory, s.dir, damaged);
+  ASSERT_NO_FATAL_FAILURE(restore(memory, s.dir, damaged));
   const Status status = CommitJournal::recover(memory, s.dir);
   EXPECT_EQ(status.code(), rc::kFileCorrupt);
   EXPECT_NE(status.message().find("memo.mb"), std::string::npos) << status.message();

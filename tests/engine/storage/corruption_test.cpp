@@ -391,7 +391,7 @@ TEST_P(CorruptionSweep, EveryDamageEndsInAStatusThatNamesTheFile) {
     if (ext == ".mb") {
       sweepBlobFile(sweep, file);
     } else {
-      sweepTableFile(sweep, family, file);
+      ASSERT_NO_FATAL_FAILURE(sweepTableFile(sweep, family, file));
     }
   }
   RecordProperty("damaged_opens", sweep.runs());

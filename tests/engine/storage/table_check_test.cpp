@@ -244,7 +244,7 @@ TEST_F(Damage, PrimaryIndexCountsAreCheckedAtEveryLevel) {
 TEST_F(Damage, ChangeCountersThatMustAgree) {
   dir_.copySet("set05");
   const Bytes xg0 = read("KartA.XG0");
-  patch("KartA.XG0", header::kLinkByte, static_cast<std::uint8_t>(xg0[header::kLinkByte] + 1));
+  ASSERT_NO_FATAL_FAILURE(patch("KartA.XG0", header::kLinkByte, static_cast<std::uint8_t>(xg0[header::kLinkByte] + 1)));
   auto errors = errorsOf("KartA");
   ASSERT_EQ(errors.size(), 1u) << listed(errors);
   EXPECT_EQ(errors[0].file, "KartA.XG0");
@@ -252,14 +252,14 @@ TEST_F(Damage, ChangeCountersThatMustAgree) {
 
   // The family stamp of an index is only a warning: one fixture differs by one.
   write("KartA.XG0", xg0);
-  patch("KartA.XG0", header::kFamilyStamp, static_cast<std::uint8_t>(xg0[header::kFamilyStamp] + 1));
+  ASSERT_NO_FATAL_FAILURE(patch("KartA.XG0", header::kFamilyStamp, static_cast<std::uint8_t>(xg0[header::kFamilyStamp] + 1)));
   const auto findings = check(dir_.path(), "KartA");
   EXPECT_TRUE(ofSeverity(findings, Severity::Error).empty()) << listed(findings);
   EXPECT_TRUE(has(findings, Severity::Warning, "KartA.XG0", "family stamp (byte 2E)"));
 
   dir_.copySet("set03");
   const Bytes val = read("FILMS.VAL");
-  patch("FILMS.VAL", 0, static_cast<std::uint8_t>(val[0] ^ 0x01));
+  ASSERT_NO_FATAL_FAILURE(patch("FILMS.VAL", 0, static_cast<std::uint8_t>(val[0] ^ 0x01)));
   errors = errorsOf("FILMS");
   ASSERT_EQ(errors.size(), 1u) << listed(errors);
   EXPECT_EQ(errors[0].file, "FILMS.VAL");
@@ -270,7 +270,7 @@ TEST_F(Damage, RebuildFlagsMustStayZero) {
   dir_.copySet("set05");
   for (std::size_t offset : {header::kModifiedFlags1, header::kModifiedFlags2, header::kIndexUpdateRequired}) {
     const Bytes db = read("KartA.DB");
-    patch("KartA.DB", offset, 1);
+    ASSERT_NO_FATAL_FAILURE(patch("KartA.DB", offset, 1));
     const auto errors = errorsOf("KartA");
     ASSERT_EQ(errors.size(), 1u) << listed(errors);
     EXPECT_EQ(errors[0].file, "KartA.DB");
@@ -279,7 +279,7 @@ TEST_F(Damage, RebuildFlagsMustStayZero) {
   }
   // In a non-maintained index the original engine rebuilds anyway: a warning.
   dir_.copySet("set09");
-  patch("cliente.XG0", header::kModifiedFlags1, 1);
+  ASSERT_NO_FATAL_FAILURE(patch("cliente.XG0", header::kModifiedFlags1, 1));
   const auto findings = check(dir_.path(), "cliente");
   EXPECT_TRUE(ofSeverity(findings, Severity::Error).empty()) << listed(findings);
   EXPECT_TRUE(has(findings, Severity::Warning, "cliente.XG0", "header byte 14 is 1"));
@@ -366,8 +366,8 @@ TEST_F(Damage, BlockChainAndFreeList) {
 TEST_F(Damage, EveryProblemIsReportedNotJustTheFirst) {
   dir_.copySet("set05");
   const Bytes xg0 = read("KartA.XG0");
-  patch("KartA.XG0", header::kLinkByte, static_cast<std::uint8_t>(xg0[header::kLinkByte] + 1));
-  patch("KartA.PX", header::kModifiedFlags2, 1);
+  ASSERT_NO_FATAL_FAILURE(patch("KartA.XG0", header::kLinkByte, static_cast<std::uint8_t>(xg0[header::kLinkByte] + 1)));
+  ASSERT_NO_FATAL_FAILURE(patch("KartA.PX", header::kModifiedFlags2, 1));
   Bytes db = read("KartA.DB");
   const auto blocks = chain(db);
   swapRecords(db, recordAt(db, blocks[0], 1), recordAt(db, blocks[0], 2));
@@ -425,12 +425,12 @@ void sweep(const SweepFamily& family) {
 }
 
 TEST(TableCheckSweep, KeyedTableWithSecondaryIndex) {
-  sweep({"set05", "KartA", {"KartA.DB", "KartA.PX", "KartA.XG0", "KartA.YG0"}});
+  ASSERT_NO_FATAL_FAILURE(sweep({"set05", "KartA", {"KartA.DB", "KartA.PX", "KartA.XG0", "KartA.YG0"}}));
 }
 
 TEST(TableCheckSweep, BlobsAndFreeBlocks) {
-  sweep({"set01", "memo", {"memo.db", "memo.px", "memo.mb"}});
-  sweep({"set03", "FILMS", {"FILMS.DB", "FILMS.PX", "FILMS.VAL"}});
+  ASSERT_NO_FATAL_FAILURE(sweep({"set01", "memo", {"memo.db", "memo.px", "memo.mb"}}));
+  ASSERT_NO_FATAL_FAILURE(sweep({"set03", "FILMS", {"FILMS.DB", "FILMS.PX", "FILMS.VAL"}}));
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 
 TEST(TableFamily, NamesMatchWithoutRegardToCase) {
   test::TempDir dir;
-  fs::copy_file(test::fixtureSet("set01") / "long.db", dir.path() / "LONG.DB");
-  fs::copy_file(test::fixtureSet("set01") / "long.px", dir.path() / "Long.Px");
-  fs::copy_file(test::fixtureSet("set01") / "memo.db", dir.path() / "longer.db");
+  test::copyWritable(test::fixtureSet("set01") / "long.db", dir.path() / "LONG.DB");
+  test::copyWritable(test::fixtureSet("set01") / "long.px", dir.path() / "Long.Px");
+  test::copyWritable(test::fixtureSet("set01") / "memo.db", dir.path() / "longer.db");
   TableFamily family;
   ASSERT_TRUE(locateFamily(localFileSystem(), dir.path(), "long", family).ok());
   EXPECT_EQ(family.dataFile.filename(), "LONG.DB");
