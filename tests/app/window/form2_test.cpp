@@ -284,9 +284,21 @@ void SaveScreenshot(TForm2& form, const std::string& name) {
   EXPECT_TRUE(SavePng(form.Peer().Grab(), dir / file));
 }
 
+// Where the Linux side of the Windows stage wants the pair before and after
+// the window's merge, to read it with pxlib (windows_programs_posix_test.cpp).
+void KeepPair(const fs::path& active, const fs::path& old, const std::string& when) {
+  const std::optional<std::string> keep = px::environmentVariable("PX_WINDOW_MERGE_KEEP");
+  if (!keep) return;
+  const fs::path dir = fs::path(*keep) / when;
+  fs::create_directories(dir);
+  fs::copy(active, dir / "aktiv", fs::copy_options::recursive);
+  fs::copy(old, dir / "alt", fs::copy_options::recursive);
+}
+
 class Form2MergeTest : public Form2Test {};
 
 TEST_F(Form2MergeTest, CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt) {
+  KeepPair(active(), old(), "vorher");
   Start();
   Form2->Show();
   const int patientsBefore = TableRecords(active() / "patient.DB");
@@ -325,6 +337,7 @@ TEST_F(Form2MergeTest, CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt) {
   delete dmRA5old;
   dmRA5old = nullptr;
   EndDefaultSession();
+  KeepPair(active(), old(), "nachher");
   // Without pxlib (Windows) the Linux side reads these tables (windows_programs_posix_test.cpp).
   if (px::test::pxlibReads()) {
     EXPECT_EQ(TableRecords(active() / "patient.DB"), patientsBefore + moved);
