@@ -137,7 +137,12 @@ class Win32BrowseEditPeer : public Win32ControlPeer<TBrowseEditPeer> {
     text.resize(static_cast<std::size_t>(GetWindowTextW(Window(), text.data(), static_cast<int>(text.size()))));
     return Narrow(text);
   }
-  void SetText(const std::string& text) override { SetWindowTextW(Window(), Widen(text).c_str()); }
+  // The caret goes to the end of the new text, where typing would leave it.
+  void SetText(const std::string& text) override {
+    SetWindowTextW(Window(), Widen(text).c_str());
+    const LRESULT end = GetWindowTextLengthW(Window());
+    SendMessageW(Window(), EM_SETSEL, static_cast<WPARAM>(end), end);
+  }
   void SetButtonWidth(int width) override {
     buttonWidth_ = width;
     PlaceButton();

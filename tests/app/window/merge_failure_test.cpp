@@ -154,12 +154,16 @@ TEST_F(MergeFailureWindowTest, CollisionHalfWayThroughEachWalkChangesNothingAndT
 
 TEST_F(MergeFailureWindowTest, ActiveDatabasesOwnDirectoryIsRefusedAsTheOldOne) {
   ASSERT_NO_FATAL_FAILURE(MakePair());
-  fs::create_directory_symlink(active(), dir_.path() / "verweis");
+  std::vector<fs::path> spellings = {active(), active() / ".." / "aktiv" / "."};
+  // Through a link too, where the system lets a test make one (Wine does not).
+  std::error_code noLink;
+  fs::create_directory_symlink(active(), dir_.path() / "verweis", noLink);
+  if (!noLink) spellings.push_back(dir_.path() / "verweis");
   std::vector<std::string> problems;
   const Snapshot before = OpenAndRead(active(), problems);
   Start();
   Form2->CheckBox1->SetChecked(true);
-  for (const fs::path& same : {active(), active() / ".." / "aktiv" / ".", dir_.path() / "verweis"}) {
+  for (const fs::path& same : spellings) {
     dialogs_.shown.clear();
     Choose(same.string());
     ASSERT_EQ(dialogs_.shown.size(), 1u) << same;

@@ -196,6 +196,19 @@ TEST_F(Win32FormTest, NoTextIsCutAndTheLayoutKeepsItsProportionsAtThisResolution
     EXPECT_EQ(placed.right, designed.right);
     EXPECT_EQ(placed.bottom, designed.bottom);
   }
+  // Each control draws in its own font at this resolution: the height scaled
+  // (rounded down), bold where the description says.
+  for (TControl* control : std::vector<TControl*>{window.Label1, window.LblDMactive, window.DBText2,
+                                                  window.StaticText1, window.CheckBox1, window.ButtonCANCEL}) {
+    SCOPED_TRACE(control->Name());
+    LOGFONTW used{};
+    auto font = reinterpret_cast<HFONT>(SendMessageW(WindowOf(*control), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    GetObjectW(font, sizeof(used), &used);
+    EXPECT_EQ(used.lfHeight, -(11 * dpi / 96));
+    EXPECT_EQ(used.lfWeight, control->ResolvedFont().Bold() ? FW_BOLD : FW_NORMAL);
+    EXPECT_STREQ(used.lfFaceName, L"Tahoma");
+  }
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   const std::uint32_t background = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
   // A label that sizes itself is as wide as its text's advance, which the
