@@ -3,8 +3,10 @@
 //
 // Sharing: a file read by the engine lets every other access in (the engine's
 // own family locks, file_lock.h, hold the files open meanwhile); a file
-// written by the engine lets others only read, and only while it is written,
-// since a commit writes new files beside the tables and renames them.
+// written by the engine lets nobody in while it is open, so no other program
+// reads a write half done (a commit writes new files beside the tables and
+// renames them, and writes a patch into a table only after its commit point,
+// when the table's locks are let go).
 #include "engine/io/native_file.h"
 
 #ifndef NOMINMAX
@@ -55,7 +57,7 @@ Status NativeFile::open(const fs::path& path, Mode mode, NativeFile& out) {
   DWORD disposition = OPEN_EXISTING;
   if (mode != Mode::kRead) {
     access = GENERIC_WRITE;
-    sharing = FILE_SHARE_READ;
+    sharing = 0;
     if (mode == Mode::kCreateOrReplace) disposition = CREATE_ALWAYS;
   }
   const HANDLE h = CreateFileW(path.c_str(), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
