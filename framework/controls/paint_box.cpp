@@ -1,6 +1,8 @@
 #include "framework/controls/paint_box.h"
 
-TPaintBox::TPaintBox(TComponent* owner) : TControl(owner, false) { peer_ = InitPeer(WidgetSet().CreatePaintBox(*this)); }
+TPaintBox::TPaintBox(TComponent* owner) : TControl(owner, false) {
+  peer_ = InitPeer(WidgetSet().CreatePaintBox(*this));
+}
 
 void TPaintBox::Redraw() {
   const TSize size = peer_->DeviceSize();

@@ -75,7 +75,8 @@ class QtBrowseEditPeer : public QtControlPeer<TBrowseEditPeer> {
  public:
   explicit QtBrowseEditPeer(TBrowseEdit& edit) : QtControlPeer(new BrowseLineEdit) {
     QToolButton* button = Edit()->Button();
-    QObject::connect(button, &QToolButton::clicked, button, [&edit] { CallHandler(&edit, [&edit] { edit.ButtonClick(); }); });
+    QObject::connect(button, &QToolButton::clicked, button,
+                     [&edit] { CallHandler(&edit, [&edit] { edit.ButtonClick(); }); });
   }
 
   std::string Text() const override { return Edit()->text().toStdString(); }

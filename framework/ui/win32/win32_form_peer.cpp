@@ -102,12 +102,14 @@ void Win32FormPeer::SetBorderStyle(TFormBorderStyle style) {
   const bool visible = IsWindowVisible(window_) != FALSE;
   SetWindowLongPtrW(window_, GWL_STYLE, frame.style | (visible ? WS_VISIBLE : 0));
   SetWindowLongPtrW(window_, GWL_EXSTYLE, frame.exStyle);
-  SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   ApplySize();
 }
 
 void Win32FormPeer::SetFont(const TResolvedFont& font) {
-  if (font.pixelHeight > 0) SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font, WindowDpi(window_))), FALSE);
+  if (font.pixelHeight <= 0) return;
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font, WindowDpi(window_))), FALSE);
 }
 
 void Win32FormPeer::SetIcon(const TIcon& icon) {
