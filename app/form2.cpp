@@ -5,17 +5,19 @@
 #include "database/dm_ra5.h"
 #include "database/dm_ra5old.h"
 #include "descriptions/form2.h"
+#include "framework/controls/browse_edit.h"
+#include "framework/controls/button.h"
+#include "framework/controls/check_box.h"
+#include "framework/controls/label.h"
+#include "framework/controls/simple_panel.h"
+#include "framework/controls/static_text.h"
 #include "framework/core/application.h"
 #include "framework/core/class_registry.h"
+#include "framework/core/embedded_resources.h"
 #include "framework/core/message_dialog.h"
-#include "framework/ui/browse_edit.h"
-#include "framework/ui/button.h"
-#include "framework/ui/check_box.h"
-#include "framework/ui/db_progress_fill.h"
-#include "framework/ui/db_text.h"
-#include "framework/ui/label.h"
-#include "framework/ui/simple_panel.h"
-#include "framework/ui/static_text.h"
+#include "framework/dbcontrols/db_progress_fill.h"
+#include "framework/dbcontrols/db_text.h"
+#include "resources/mergetool_ico.h"
 #include "tableaccess/batch_move.h"
 #include "tableaccess/registered_classes.h"
 
@@ -29,6 +31,7 @@ TForm2::TForm2(TComponent* owner) : TForm(owner) {
 void TForm2::Register() {
   static const bool registered = [] {
     RegisterTableAccessClasses();
+    RegisterEmbeddedResource(resources::mergetool_ico_source, resources::mergetool_ico);
     RegisterComponentClass<TForm2, TForm>("TForm2")
         .Field("SimplePanel1", &TForm2::SimplePanel1)
         .Field("SimplePanel2", &TForm2::SimplePanel2)

@@ -4,7 +4,7 @@
 // the three handlers.
 #pragma once
 
-#include "framework/ui/form.h"
+#include "framework/controls/form.h"
 
 class TBatchMove;
 class TBrowseEdit;

@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config libgtest-dev pxlib-dev clang libclang-rt-14-dev qt6-base-dev fonts-wine)
 # The Windows build and its test stage: the cross compiler, GoogleTest's
-# sources to build with it, Wine to run the programs, zip to pack them.
-packages+=(g++-mingw-w64-x86-64-posix googletest wine64 zip)
+# sources to build with it, Wine to run the programs, zip to pack them, and
+# a virtual X server for the window's tests under Wine.
+packages+=(g++-mingw-w64-x86-64-posix googletest wine64 zip xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

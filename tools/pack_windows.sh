@@ -6,13 +6,13 @@ set -euo pipefail
 bin=$1
 zip_file=$2
 here=$(cd "$(dirname "$0")" && pwd)
-programs=(mergetool-cli.exe pxcheck.exe pxdump.exe makesample.exe)
+programs=(mergetool.exe mergetool-cli.exe pxcheck.exe pxdump.exe makesample.exe)
 
 for p in "${programs[@]}"; do
   [ -f "$bin/$p" ] || { echo "pack_windows: $bin/$p is missing" >&2; exit 1; }
   # Every DLL a program imports must be one of Windows' own.
   foreign=$(x86_64-w64-mingw32-objdump -p "$bin/$p" | sed -n 's/^\s*DLL Name: //p' |
-            grep -viE '^(kernel32|user32|advapi32|shell32|ole32|msvcrt|ucrtbase|api-ms-win-.*|ws2_32|bcrypt)\.dll$' || true)
+            grep -viE '^(kernel32|user32|gdi32|comctl32|uxtheme|advapi32|shell32|ole32|msvcrt|ucrtbase|api-ms-win-.*|ws2_32|bcrypt)\.dll$' || true)
   if [ -n "$foreign" ]; then
     echo "pack_windows: $p needs DLLs that Windows does not bring: $foreign" >&2
     exit 1

@@ -22,3 +22,26 @@ function(fw_embed_descriptions target)
   endforeach()
   target_include_directories(${target} PRIVATE "${include_dir}")
 endfunction()
+
+# fw_embed_resources(<target> <file>...): binary files compiled into <target>.
+# For app/mergetool.ico the target can #include "resources/mergetool_ico.h"
+# and read resources::mergetool_ico (the bytes) and
+# resources::mergetool_ico_source (the file's name).
+function(fw_embed_resources target)
+  set(script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/embed_resource.cmake")
+  set(include_dir "${CMAKE_CURRENT_BINARY_DIR}/fw_resources/${target}")
+  foreach(file IN LISTS ARGN)
+    get_filename_component(input "${file}" ABSOLUTE)
+    get_filename_component(name "${file}" NAME)
+    string(MAKE_C_IDENTIFIER "${name}" identifier)
+    set(output "${include_dir}/resources/${identifier}.h")
+    add_custom_command(
+      OUTPUT "${output}"
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${input} -DOUTPUT=${output} -DNAME=${identifier} -P ${script}
+      DEPENDS "${input}" "${script}"
+      COMMENT "Embedding resource ${name}"
+      VERBATIM)
+    target_sources(${target} PRIVATE "${output}")
+  endforeach()
+  target_include_directories(${target} PRIVATE "${include_dir}")
+endfunction()

@@ -66,6 +66,10 @@ void TApplication::Terminate() {
   }
 }
 
+void TApplication::ProcessMessages() {
+  if (loop_ != nullptr) loop_->ProcessMessages();
+}
+
 void TApplication::HandleException(TComponent*) noexcept {
   std::exception_ptr current = std::current_exception();
   if (!current) return;

@@ -54,6 +54,8 @@ class TApplication : public TComponent {
   void Run();
   // Posts a quit message to the message loop.
   void Terminate();
+  // Lets the message loop dispatch what waits (paints, input) and returns.
+  void ProcessMessages();
 
   // The exception display, called inside a catch block with the exception
   // being handled: EAbort is swallowed; any other exception's text is shown

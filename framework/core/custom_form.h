@@ -1,7 +1,7 @@
 // What the application object knows of a window, without a window system:
 // showing, hiding and closing it, and reading its stored description. The
-// Qt window (framework/ui/form.h) derives from it. A window takes its place
-// in the name space (name_space.h) for its lifetime.
+// window of the component set (framework/controls/form.h) derives from it.
+// A window takes its place in the name space (name_space.h) for its lifetime.
 #pragma once
 
 #include <string_view>

@@ -1,6 +1,6 @@
 // The seam between the framework and the dialogs the user answers: message
 // boxes, message dialogs and the folder picker. The windowed program installs
-// the Qt dialogs (framework/ui); tests install TRecordingDialogs, which
+// its back end's dialogs (framework/ui); tests install TRecordingDialogs, which
 // records what would have been shown and answers without a window. Without
 // either, a message is written to the standard error stream.
 // Dialogs are modal and belong to the user-interface thread.

@@ -1,6 +1,6 @@
 // The seam between the application object and the loop that takes and
-// dispatches the window system's messages. The windowed program installs the
-// Qt loop (framework/ui); a loop catches nothing itself: whatever it
+// dispatches the window system's messages. The windowed program installs its
+// back end's loop (framework/ui); a loop catches nothing itself: whatever it
 // dispatches to the program's code goes through the handler boundary.
 #pragma once
 
@@ -11,4 +11,7 @@ class TMessageLoop {
   virtual void Run() = 0;
   // Posts a quit message; Run returns when the loop takes it.
   virtual void PostQuit() = 0;
+  // Dispatches the messages that wait, without waiting for more; a quit
+  // message among them stays for Run.
+  virtual void ProcessMessages() = 0;
 };

@@ -1,7 +1,9 @@
-// The windowed program's runtime: it creates the QApplication, makes the
-// framework's font the default, registers the component classes and puts the
-// Qt dialogs and message loop in place of the seams. At its end it shuts the
-// application object down (if the program has not) before Qt goes.
+// The windowed program's runtime, the same on every back end: it starts the
+// toolkit, installs its widget set, dialogs and message loop in place of the
+// seams, and registers the component classes. At its end it shuts the
+// application object down (if the program has not) before the toolkit goes.
+// Which back end runs is chosen when the program is linked (framework/ui/qt
+// or framework/ui/win32); nothing above the framework sees it.
 //   int main(int argc, char** argv) {
 //     TUiRuntime ui(argc, argv);
 //     Application.Initialize();
@@ -12,12 +14,6 @@
 
 #include <memory>
 
-class QApplication;
-class TQtDialogs;
-class TQtMessageLoop;
-class TDialogs;
-class TMessageLoop;
-
 class TUiRuntime {
  public:
   TUiRuntime(int& argc, char** argv);
@@ -26,13 +22,10 @@ class TUiRuntime {
   TUiRuntime& operator=(const TUiRuntime&) = delete;
 
  private:
-  std::unique_ptr<QApplication> app_;
-  std::unique_ptr<TQtDialogs> dialogs_;
-  std::unique_ptr<TQtMessageLoop> loop_;
-  TDialogs* previousDialogs_ = nullptr;
-  TMessageLoop* previousLoop_ = nullptr;
+  struct State;  // the back end's
+  std::unique_ptr<State> state_;
 };
 
-// Registers the window and control classes for stored descriptions; safe to
-// call more than once.
+// Registers the window and control classes for stored descriptions, the
+// data-bound ones too; safe to call more than once.
 void RegisterUiClasses();

@@ -125,4 +125,31 @@ TEST_F(WindowsPrograms, MergeUnderWineIsWhatPxlibAndTheLinuxMergeFind) {
   EXPECT_EQ(FilesOf(linux / "alt"), FilesOf(old));
 }
 
+// The window's merge under Wine: the Windows window test clicks a merge
+// through mergetool's window on an X server of its own and keeps the pair
+// before and after it; pxlib and the Linux pxcheck read what it wrote.
+TEST_F(WindowsPrograms, MergeClickedThroughTheWindowUnderWineIsWhatPxlibFinds) {
+  if (!px::test::pxlibReads()) GTEST_SKIP() << px::test::kWithoutPxlib;
+  const auto script = px::environmentVariable("PX_UI_TEST_SCRIPT");
+  const auto prefix = px::environmentVariable("PX_UI_WINE_PREFIX");
+  if (!script || !prefix) {
+    GTEST_SKIP() << "the Windows stage names the user-interface tests' runner in PX_UI_TEST_SCRIPT and its Wine "
+                    "prefix in PX_UI_WINE_PREFIX";
+  }
+  const fs::path keep = dir_.path() / "fenster";
+  px::setEnvironmentVariable("PX_WINDOW_MERGE_KEEP", WindowsPath(keep));
+  const auto run = px::test::runProgram(
+      "/bin/sh", {*script, *prefix, "96", px::pathText(wine_), px::pathText(windowsBin_ / "app_window_tests.exe"),
+                  "--gtest_filter=Form2MergeTest.CompleteMergeThroughTheWindowAsPxlibAndTheCheckSeeIt"});
+  px::setEnvironmentVariable("PX_WINDOW_MERGE_KEEP", std::nullopt);
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  ASSERT_TRUE(fs::exists(keep / "nachher" / "aktiv")) << run.out;
+  pxlib_merge::ExpectMerged(pxlib_merge::Read(keep / "vorher" / "aktiv"), pxlib_merge::Read(keep / "vorher" / "alt"),
+                            pxlib_merge::Read(keep / "nachher" / "aktiv"));
+  for (const fs::path& dir : {keep / "nachher" / "aktiv", keep / "nachher" / "alt"}) {
+    const auto check = px::test::runTool("pxcheck", {"--rebuild", px::pathText(dir)});
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+  }
+}
+
 }  // namespace

@@ -4,8 +4,6 @@
 // the active database's own directory is refused as the old one.
 #include <gtest/gtest.h>
 
-#include <QPushButton>
-#include <QToolButton>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -18,11 +16,11 @@
 #include "database/dm_ra5old.h"
 #include "engine/io/platform.h"
 #include "framework/core/recording_dialogs.h"
-#include "framework/ui/browse_edit.h"
-#include "framework/ui/button.h"
-#include "framework/ui/check_box.h"
-#include "framework/ui/db_progress_fill.h"
-#include "framework/ui/db_text.h"
+#include "framework/controls/browse_edit.h"
+#include "framework/controls/button.h"
+#include "framework/controls/check_box.h"
+#include "framework/dbcontrols/db_progress_fill.h"
+#include "framework/dbcontrols/db_text.h"
 #include "tableaccess/integer_field.h"
 #include "tableaccess/session.h"
 #include "tableaccess/string_field.h"
@@ -78,13 +76,13 @@ class MergeFailureWindowTest : public ::testing::Test {
   }
   void Choose(const std::string& path) {
     dialogs_.folderAnswers.push_back(path);
-    Form2->DirectoryDlg->FolderButton()->click();
+    Form2->DirectoryDlg->EditPeer().ClickButton();
   }
   void PressStart() {
     Form2->CheckBox1->SetChecked(true);
     Choose(old().string());
     ASSERT_TRUE(Form2->ButtonSTART->Visible());
-    Form2->ButtonSTART->ButtonWidget()->click();
+    Form2->ButtonSTART->ButtonPeer().Click();
   }
   fs::path active() const { return dir_.path() / "aktiv"; }
   fs::path old() const { return dir_.path() / "alt"; }
@@ -156,12 +154,16 @@ TEST_F(MergeFailureWindowTest, CollisionHalfWayThroughEachWalkChangesNothingAndT
 
 TEST_F(MergeFailureWindowTest, ActiveDatabasesOwnDirectoryIsRefusedAsTheOldOne) {
   ASSERT_NO_FATAL_FAILURE(MakePair());
-  fs::create_directory_symlink(active(), dir_.path() / "verweis");
+  std::vector<fs::path> spellings = {active(), active() / ".." / "aktiv" / "."};
+  // Through a link too, where the system lets a test make one (Wine does not).
+  std::error_code noLink;
+  fs::create_directory_symlink(active(), dir_.path() / "verweis", noLink);
+  if (!noLink) spellings.push_back(dir_.path() / "verweis");
   std::vector<std::string> problems;
   const Snapshot before = OpenAndRead(active(), problems);
   Start();
   Form2->CheckBox1->SetChecked(true);
-  for (const fs::path& same : {active(), active() / ".." / "aktiv" / ".", dir_.path() / "verweis"}) {
+  for (const fs::path& same : spellings) {
     dialogs_.shown.clear();
     Choose(same.string());
     ASSERT_EQ(dialogs_.shown.size(), 1u) << same;

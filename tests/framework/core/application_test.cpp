@@ -27,6 +27,13 @@ class ScriptedLoop : public TMessageLoop {
     ++runs;
   }
   void PostQuit() override { quit_ = true; }
+  void ProcessMessages() override {
+    while (!messages.empty()) {
+      auto message = std::move(messages.front());
+      messages.pop_front();
+      CallHandler(nullptr, message);
+    }
+  }
 
   std::deque<std::function<void()>> messages;
   int runs = 0;

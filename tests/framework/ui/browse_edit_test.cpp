@@ -1,11 +1,6 @@
-#include "framework/ui/browse_edit.h"
+#include "framework/controls/browse_edit.h"
 
 #include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QLineEdit>
-#include <QKeyEvent>
-#include <QToolButton>
 
 #include "framework/core/recording_dialogs.h"
 #include "tests/framework/ui/ui_test_window.h"
@@ -24,37 +19,32 @@ class BrowseEditTest : public ::testing::Test {
 
 TEST_F(BrowseEditTest, AConfirmedFolderReplacesTheTextTrimmedAndRaisesTheEvent) {
   window.DirectoryDlg->SetPath("typed by hand");
-  window.CheckBox1->Widget()->setFocus();
+  window.CheckBox1->SetFocus();
+  ASSERT_TRUE(window.CheckBox1->Focused());
   bool focusedDuringPick = false;
-  dialogs.onPickFolder = [&](const TFolderPickerRequest&) {
-    focusedDuringPick = window.Widget()->focusWidget() == window.DirectoryDlg->LineEdit();
-  };
+  dialogs.onPickFolder = [&](const TFolderPickerRequest&) { focusedDuringPick = window.DirectoryDlg->Focused(); };
   dialogs.folderAnswers.push_back(std::string(" \t/data/old veld\r\n"));
-  window.DirectoryDlg->FolderButton()->click();
+  window.DirectoryDlg->EditPeer().ClickButton();
   EXPECT_TRUE(focusedDuringPick);
   EXPECT_EQ(window.DirectoryDlg->Path(), "/data/old veld");
   EXPECT_EQ(window.events, std::vector<std::string>{"change /data/old veld"});
+  // The button took no focus of its own.
+  EXPECT_TRUE(window.DirectoryDlg->Focused());
 }
 
 TEST_F(BrowseEditTest, ACancelledPickerChangesNothing) {
   window.DirectoryDlg->SetPath("C:\\old");
   dialogs.folderAnswers.push_back(std::nullopt);
-  window.DirectoryDlg->FolderButton()->click();
+  window.DirectoryDlg->EditPeer().ClickButton();
   EXPECT_EQ(window.DirectoryDlg->Path(), "C:\\old");
   EXPECT_TRUE(window.events.empty());
   EXPECT_EQ(dialogs.folderRequests.size(), 1u);
 }
 
 TEST_F(BrowseEditTest, TypingRaisesNoEvent) {
-  QLineEdit* edit = window.DirectoryDlg->LineEdit();
-  edit->setFocus();
-  for (QChar c : QString("/tmp")) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(edit, &press);
-  }
-  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-  QApplication::sendEvent(edit, &enter);
-  EXPECT_EQ(window.DirectoryDlg->Path(), "/tmp");
+  window.DirectoryDlg->SetFocus();
+  window.DirectoryDlg->EditPeer().TypeText("C:\\tmp äö\n");
+  EXPECT_EQ(window.DirectoryDlg->Path(), "C:\\tmp äö");
   EXPECT_TRUE(window.events.empty());
   EXPECT_TRUE(dialogs.folderRequests.empty());
 }
@@ -62,7 +52,7 @@ TEST_F(BrowseEditTest, TypingRaisesNoEvent) {
 TEST_F(BrowseEditTest, AFailingHandlerIsShownAndTheFieldKeepsTheChoice) {
   window.failWith = "dPatient: Cannot perform this operation on an open dataset";
   dialogs.folderAnswers.push_back(std::string("/elsewhere"));
-  window.DirectoryDlg->FolderButton()->click();
+  window.DirectoryDlg->EditPeer().ClickButton();
   EXPECT_EQ(window.DirectoryDlg->Path(), "/elsewhere");
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"dPatient: Cannot perform this operation on an open dataset."});
 }
@@ -82,13 +72,14 @@ TEST_F(BrowseEditTest, ThePickerOffersFileSystemFoldersFromTheTopWithoutAStatusL
 }
 
 TEST_F(BrowseEditTest, TheFolderButtonSitsAtTheRightEndInsideTheField) {
-  QToolButton* button = window.DirectoryDlg->FolderButton();
-  QLineEdit* edit = window.DirectoryDlg->LineEdit();
-  EXPECT_EQ(button->parentWidget(), edit);
-  EXPECT_EQ(button->width(), 18);
-  EXPECT_LE(button->geometry().right(), edit->width() - 1);
-  EXPECT_GE(button->geometry().right(), edit->width() - 4);
-  EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+  const TRect button = window.DirectoryDlg->EditPeer().ButtonBounds();
+  const int width = window.DirectoryDlg->Width();
+  EXPECT_EQ(button.width, 18);
+  EXPECT_LE(button.Right(), width);
+  EXPECT_GE(button.Right(), width - 4);
+  EXPECT_GE(button.top, 0);
+  EXPECT_LE(button.Bottom(), window.DirectoryDlg->Height());
+  EXPECT_EQ(window.DirectoryDlg->CaretBlinkTime(), 530);
 }
 
 TEST(TrimBlanksAndControlsTest, TrimsBothEndsOnly) {

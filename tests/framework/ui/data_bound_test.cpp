@@ -2,13 +2,10 @@
 // bound to views of a patient table made in a temporary directory.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QImage>
-#include <QLabel>
-#include <QWindow>
 #include <map>
 #include <memory>
 
+#include "framework/core/application.h"
 #include "framework/core/data_module.h"
 #include "framework/core/recording_dialogs.h"
 #include "tableaccess/data_source.h"
@@ -49,21 +46,23 @@ class DataBoundTest : public viewtest::ViewTest {
   // The filled pixels of the bar's middle row, read back from what it paints;
   // fails the test when the fill is not one run from the left inside the bevel.
   int FilledWidth() {
-    QImage image = fill_->Widget()->grab().toImage();
-    EXPECT_EQ(image.size(), QSize(433, 20));
-    const int y = image.height() / 2;
-    const QRgb fill = fill_->FillColor().rgb();
-    EXPECT_EQ(image.pixel(0, y), qRgb(128, 128, 128)) << "left bevel";
-    EXPECT_EQ(image.pixel(image.width() - 1, y), qRgb(255, 255, 255)) << "right bevel";
+    const TBitmap image = fill_->Peer().Grab();
+    EXPECT_EQ(image.Width(), 433);
+    EXPECT_EQ(image.Height(), 20);
+    const int y = image.Height() / 2;
+    const std::uint32_t fill = WidgetSet().ResolveColor(fill_->FillColor()).Pixel();
+    const std::uint32_t back = WidgetSet().ResolveColor(fill_->BackColor()).Pixel();
+    EXPECT_EQ(image.Pixel(0, y), TRgb(128, 128, 128).Pixel()) << "left bevel";
+    EXPECT_EQ(image.Pixel(image.Width() - 1, y), TRgb(255, 255, 255).Pixel()) << "right bevel";
     int filled = 0;
-    while (1 + filled < image.width() - 1 && image.pixel(1 + filled, y) == fill) ++filled;
-    for (int x = 1 + filled; x < image.width() - 1; ++x) {
-      EXPECT_EQ(image.pixel(x, y), fill_->BackColor().rgb()) << "at x " << x;
+    while (1 + filled < image.Width() - 1 && image.Pixel(1 + filled, y) == fill) ++filled;
+    for (int x = 1 + filled; x < image.Width() - 1; ++x) {
+      EXPECT_EQ(image.Pixel(x, y), back) << "at x " << x;
     }
     // The whole inner height is filled.
     if (filled > 0) {
-      EXPECT_EQ(image.pixel(1, 1), fill);
-      EXPECT_EQ(image.pixel(1, image.height() - 2), fill);
+      EXPECT_EQ(image.Pixel(1, 1), fill);
+      EXPECT_EQ(image.Pixel(1, image.Height() - 2), fill);
     }
     return filled;
   }
@@ -109,8 +108,8 @@ TEST_F(DataBoundTest, AKeyThatIsNoWholeNumberFailsTheMoveAndTheBarKeepsItsFill) 
 
 TEST_F(DataBoundTest, TheBarDrawsAtOnceAndOnlyWhenThePercentageChanges) {
   window_->Show();
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(window_->Widget()->windowHandle()->isExposed());
+  Application.ProcessMessages();
+  ASSERT_TRUE(fill_->Showing());
   table_.Open();
   int shown = fill_->Percent();
   int changes = 0;
@@ -132,7 +131,7 @@ TEST_F(DataBoundTest, TheCounterLabelShowsTheFieldTextOrNothing) {
   TDBText* label = window_->DBText2;
   label->SetDataSource(&source_);
   label->SetDataField("Count");
-  auto shown = [&] { return static_cast<QLabel*>(label->Widget())->text().toStdString(); };
+  auto shown = [&] { return label->TextPeer().Text(); };
   EXPECT_EQ(shown(), "");
   table_.Open();
   auto countOfCurrent = [&] { return table_.FieldByName("Count")->AsString(); };
@@ -146,7 +145,7 @@ TEST_F(DataBoundTest, TheCounterLabelShowsTheFieldTextOrNothing) {
   table_.Close();
   EXPECT_EQ(shown(), "");
   // Fixed size; no accelerator marks.
-  EXPECT_EQ(label->Bounds(), QRect(256, 56, 193, 17));
+  EXPECT_EQ(label->Bounds(), (TRect{256, 56, 193, 17}));
   EXPECT_FALSE(label->ShowAccelChar());
 }
 

@@ -2,9 +2,12 @@
 
 #include "descriptions/merge_window.h"
 #include "framework/core/class_registry.h"
+#include "framework/core/embedded_resources.h"
 #include "framework/core/exceptions.h"
+#include "resources/mergetool_ico.h"
 
 TTestWindow::TTestWindow(TComponent* owner) : TForm(owner) {
+  RegisterEmbeddedResource(resources::mergetool_ico_source, resources::mergetool_ico);
   ReadDescription(descriptions::merge_window, descriptions::merge_window_source);
 }
 

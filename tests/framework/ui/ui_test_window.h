@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "framework/ui/browse_edit.h"
-#include "framework/ui/button.h"
-#include "framework/ui/check_box.h"
-#include "framework/ui/db_progress_fill.h"
-#include "framework/ui/db_text.h"
-#include "framework/ui/form.h"
-#include "framework/ui/label.h"
-#include "framework/ui/simple_panel.h"
-#include "framework/ui/static_text.h"
+#include "framework/controls/browse_edit.h"
+#include "framework/controls/button.h"
+#include "framework/controls/check_box.h"
+#include "framework/controls/form.h"
+#include "framework/controls/label.h"
+#include "framework/controls/simple_panel.h"
+#include "framework/controls/static_text.h"
+#include "framework/dbcontrols/db_progress_fill.h"
+#include "framework/dbcontrols/db_text.h"
 
 class TTestWindow : public TForm {
  public:
