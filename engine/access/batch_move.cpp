@@ -50,11 +50,13 @@ bool convertValue(const Value& in, FieldType type, Value& out) {
 }
 
 // Builds the destination record; a non-ok status is a problem with the record.
+// `out` and `stored` keep their room from one record to the next.
 Status convertRecord(const WritableTable& from, const std::uint8_t* source, WritableTable& to,
-                     const BatchMoveOptions& options, Bytes& out) {
-  out = to.blankRecord();
+                     const BatchMoveOptions& options, Bytes& out, Bytes& stored) {
+  out.assign(to.header().recordSize, 0);
   const auto& dst = to.fields();
   const auto& src = from.fields();
+  const bool sameCodePage = from.table().codePageNumber() == to.table().codePageNumber();
   for (std::size_t d = 0; d < dst.size(); ++d) {
     int s = static_cast<int>(d) + 1;
     if (!options.fieldMap.empty()) s = d < options.fieldMap.size() ? options.fieldMap[d] : 0;
@@ -65,10 +67,8 @@ Status convertRecord(const WritableTable& from, const std::uint8_t* source, Writ
     }
     const FieldDescriptor& sf = src[static_cast<std::size_t>(s - 1)];
     const FieldDescriptor& df = dst[d];
-    const bool sameCodePage = from.table().codePageNumber() == to.table().codePageNumber();
     if (isBlobType(sf.type) && isBlobType(df.type) && (sf.type == df.type) && (!isTextBlobType(sf.type) || sameCodePage)) {
       // Blob bytes copy as stored; the destination's own leader size applies.
-      Bytes stored;
       PX_RETURN_IF_ERROR(from.readBlobBytes(source, static_cast<std::size_t>(s - 1), stored));
       PX_RETURN_IF_ERROR(to.setBlobBytes(out, d, stored));
       continue;
@@ -97,7 +97,7 @@ Status batchMoveAppend(Cursor& source, Cursor& destination, const BatchMoveOptio
   WritableTable& to = destination.table();
   const WritableTable& from = source.table();
 
-  Bytes record, converted;
+  Bytes record, converted, stored;
   long remaining = options.recordCount;
   Status step;
   if (options.recordCount <= 0) {
@@ -108,7 +108,7 @@ Status batchMoveAppend(Cursor& source, Cursor& destination, const BatchMoveOptio
     if (step.code() == rc::kRecordNotFound) step = source.next(record);
   }
   while (step.ok()) {
-    Status s = convertRecord(from, record.data(), to, options, converted);
+    Status s = convertRecord(from, record.data(), to, options, converted, stored);
     if (!s.ok()) {
       to.discardRecord(converted);
       ++counts.problems;

@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Resizing keeps what the buffer already holds, so a buffer that a caller
+// reads piece after piece into is not zeroed again before each read.
 Status readAll(NativeFile& file, const fs::path& path, std::uint64_t offset, std::size_t wanted, Bytes& out) {
   out.resize(wanted);
   std::size_t read = 0;
@@ -51,8 +53,10 @@ class LocalFileSystem : public FileSystem {
     PX_RETURN_IF_ERROR(NativeFile::open(path, NativeFile::Mode::kRead, file));
     std::uint64_t fileSize = 0;
     PX_RETURN_IF_ERROR(file.size(fileSize));
-    out.clear();
-    if (offset >= fileSize) return Status::Ok();
+    if (offset >= fileSize) {
+      out.clear();
+      return Status::Ok();
+    }
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, fileSize - offset));
     return readAll(file, path, offset, wanted, out);
   }

@@ -43,26 +43,28 @@ inline std::vector<BlockRun> chainedRuns(std::size_t count, std::size_t perBlock
 Bytes packedHeader(const Bytes& rawHeader, std::size_t blocks, std::size_t count);
 
 // Block `b` (0-based) of the file that packFile lays out for `count`
-// records, at `out` (zeroed before).
+// records, `blockSize` bytes at `out`. Only the room after the records is
+// zeroed: the header and the records are written over whatever lay there.
 template <typename RecordAt>
-void packBlockInto(std::uint8_t* out, std::size_t b, std::size_t count, std::size_t recordSize, std::size_t perBlock,
-                   RecordAt recordAt) {
+void packBlockInto(std::uint8_t* out, std::size_t b, std::size_t count, std::size_t recordSize,
+                   std::uint32_t blockSize, std::size_t perBlock, RecordAt recordAt) {
   const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
   const std::size_t first = b * perBlock;
   const std::size_t n = std::min(perBlock, count - first);
   writeChainedBlockHeader(out, b, blocks, n, recordSize);
   std::uint8_t* at = out + kBlockHeaderBytes;
   for (std::size_t i = 0; i < n; ++i, at += recordSize) std::copy_n(recordAt(first + i), recordSize, at);
+  std::fill(at, out + blockSize, std::uint8_t{0});
 }
 
 // Blocks `from` (0-based) to the last of that file, back to back at `out`,
-// each `blockSize` bytes (zeroed before).
+// each `blockSize` bytes.
 template <typename RecordAt>
 void packBlocksInto(std::uint8_t* out, std::size_t from, std::size_t count, std::size_t recordSize,
                     std::uint32_t blockSize, std::size_t perBlock, RecordAt recordAt) {
   const std::size_t blocks = count == 0 ? 0 : (count + perBlock - 1) / perBlock;
   for (std::size_t b = from; b < blocks; ++b)
-    packBlockInto(out + (b - from) * blockSize, b, count, recordSize, perBlock, recordAt);
+    packBlockInto(out + (b - from) * blockSize, b, count, recordSize, blockSize, perBlock, recordAt);
 }
 
 // Packs `count` records straight into a whole file behind `rawHeader`;

@@ -154,11 +154,10 @@ class DataFileImage : public std::enable_shared_from_this<DataFileImage> {
       const std::size_t within = static_cast<std::size_t>(at % blockSize);
       const std::size_t n = std::min<std::size_t>(blockSize - within, out.size() - done);
       if (within == 0 && n == blockSize) {
-        std::fill_n(out.data() + done, n, 0);
-        packBlockInto(out.data() + done, b, count, table_.recordSize, perBlock_, RecordAt{plan_.get()});
+        packBlockInto(out.data() + done, b, count, table_.recordSize, blockSize, perBlock_, RecordAt{plan_.get()});
       } else {
-        scratch.assign(blockSize, 0);
-        packBlockInto(scratch.data(), b, count, table_.recordSize, perBlock_, RecordAt{plan_.get()});
+        scratch.resize(blockSize);
+        packBlockInto(scratch.data(), b, count, table_.recordSize, blockSize, perBlock_, RecordAt{plan_.get()});
         std::copy_n(scratch.data() + within, n, out.data() + done);
       }
       done += n;
