@@ -6,6 +6,11 @@
 //   hidden records: 2,000 active and 4,000 old patients, half of the old
 //     patients marked "x" and half of the old series with patient "0", so the
 //     renumbering walks pass many records that their filters leave out.
+// With the large-active shape, the same old database is also merged into an
+// active one of a fifth of the size (2,000 patients), at full size only: how
+// time and peak memory grow with the active database that the merge barely
+// touches. Peak memory is also set against what the merge touches: the old
+// tables it rewrites and what it appends to the active ones.
 // Each merges through the two database modules and the merge procedure and
 // prints the time of each phase, the time per renumbered and per appended
 // record, peak memory against the size of the tables the merge changes, and
@@ -79,13 +84,17 @@ struct Shape {
   const char* title;
   long activePatients, oldPatients;
   double hiddenPatients = 0.03, lostSeries = 0.01;  // makesample's defaults
+  bool tenThirds = false;  // 10/3 measurements per series, not makesample's 3
 };
 
 const Shape kShapes[] = {
-    {"active", "large active database, small old one", 10000, 2000},
+    {"active", "large active database, small old one", 10000, 2000, 0.03, 0.01, true},
     {"old", "small active database, large old one", 2000, 16000},
     {"hidden", "half of the old patients and series left out by the filters", 2000, 4000, 0.5, 0.5},
 };
+// The large-active shape's old database with an active one of a fifth of its size.
+const Shape kFifthActive = {"active-fifth", "the same old database, an active one of a fifth of the size", 2000, 2000,
+                            0.03, 0.01, true};
 // The active keys start above the old key range, so that the keys that the
 // old records keep (patients marked "x", series without a patient) never
 // meet the renumbered ones.
@@ -96,6 +105,8 @@ struct Run {
   double scale = 1;
   fs::path root, active, old;
   std::uintmax_t activeBytes = 0, oldBytes = 0, touchedBytes = 0;
+  std::uintmax_t oldTouchedBytes = 0;  // the old tables that the merge rewrites
+  std::uintmax_t appendedBytes = 0;    // how much the active directory grew
   MergeFigures merge;
   double copy = 0, copyAfter = 0;
   long peakKiB = 0;
@@ -141,7 +152,7 @@ std::size_t checkErrors(const fs::path& dir) {
 void makeSample(const fs::path& dir, const Shape& shape, bool old, double scale, int seed) {
   // The large-active shape has 10/3 measurements per series (100,000 at full
   // size), the others makesample's 3.
-  const bool tenThirds = std::string(shape.name) == "active";
+  const bool tenThirds = shape.tenThirds;
   const long patients = std::lround((old ? shape.oldPatients : shape.activePatients) * scale);
   std::string command = std::string(PX_MAKESAMPLE) + " '" + dir.string() + "' --patients " +
                         std::to_string(patients) + " --series-per-patient 3 --measurements-per-series " +
@@ -291,9 +302,12 @@ std::vector<Run> measure(const fs::path& base, const Shape& shape, double scale,
     if (!readAll(pipeEnds[0], run.copy)) std::exit(1);
     run.activeBytes = directoryBytes(run.active);
     run.oldBytes = directoryBytes(run.old);
-    run.touchedBytes = touchedBytes(run.active) + touchedBytes(run.old);
+    run.oldTouchedBytes = touchedBytes(run.old);
+    run.touchedBytes = touchedBytes(run.active) + run.oldTouchedBytes;
     run.peakKiB = inChild([&] { writeAll(pipeEnds[1], mergeHere(run)); });
     if (!readAll(pipeEnds[0], run.merge)) std::exit(1);
+    const std::uintmax_t activeAfter = directoryBytes(run.active);
+    run.appendedBytes = activeAfter > run.activeBytes ? activeAfter - run.activeBytes : 0;
     // The merged directories copied as well: the disk may be faster or
     // slower after the merge's writes than before them.
     inChild([&] {
@@ -329,6 +343,8 @@ long appended(const MergeFigures& m) { return m.moved[0].moved + m.moved[1].move
 double renumbering(const MergeFigures& m) { return m.patients + m.sessions + m.data; }
 long renumbered(const MergeFigures& m) { return m.renumbered[0] + m.renumbered[1] + m.renumbered[2]; }
 double memoryRatio(const Run& r) { return r.peakKiB * 1024.0 / static_cast<double>(r.touchedBytes); }
+// What the merge touches: the old tables it rewrites and the bytes it appends.
+double mergeTouched(const Run& r) { return static_cast<double>(r.oldTouchedBytes + r.appendedBytes); }
 
 void print(const std::vector<Run>& rounds) {
   const Run& r = median(rounds);
@@ -354,6 +370,28 @@ void print(const std::vector<Run>& rounds) {
               r.copy, r.copyAfter, ratio(r));
   std::printf("  peak memory %.1f MB, %.2f x the tables changed (goal: at most 1.5)\n", r.peakKiB / 1024.0,
               memoryRatio(r));
+  std::printf("  what the merge touches: old tables %.1f MB + appended %.1f MB = %.1f MB; peak memory %.2f x that\n",
+              r.oldTouchedBytes / 1e6, r.appendedBytes / 1e6, mergeTouched(r) / 1e6,
+              r.peakKiB * 1024.0 / mergeTouched(r));
+}
+
+// The same old database merged into an active one five times the size: what
+// grew with the active database alone.
+void printActiveGrowth(const std::vector<Run>& large, const std::vector<Run>& fifth) {
+  const Run& l = median(large);
+  const Run& f = median(fifth);
+  auto grown = [](double a, double b) { return b > 0 ? a / b : 0; };
+  std::printf("%s, scale %.3g: active %.1f MB, old %.1f MB\n", f.shape->title, f.scale, f.activeBytes / 1e6,
+              f.oldBytes / 1e6);
+  std::printf("  open %.3f s, renumbering %.3f s, append %.3f s, write %.3f s; total %.3f s; peak memory %.1f MB\n",
+              f.merge.open, renumbering(f.merge), f.merge.append, f.merge.write, f.merge.total, f.peakKiB / 1024.0);
+  std::printf("  same old database, active %.2f x larger (%.1f / %.1f MB): total %.2f x (%.3f / %.3f s), open %.2f x,"
+              " write %.2f x, peak memory %.2f x (%.1f / %.1f MB; %+.1f MB)\n",
+              grown(static_cast<double>(l.activeBytes), static_cast<double>(f.activeBytes)), l.activeBytes / 1e6,
+              f.activeBytes / 1e6, grown(l.merge.total, f.merge.total), l.merge.total, f.merge.total,
+              grown(l.merge.open, f.merge.open), grown(l.merge.write, f.merge.write),
+              grown(static_cast<double>(l.peakKiB), static_cast<double>(f.peakKiB)), l.peakKiB / 1024.0,
+              f.peakKiB / 1024.0, (l.peakKiB - f.peakKiB) / 1024.0);
 }
 
 // How the cost grew from half to full size.
@@ -434,6 +472,11 @@ int main(int argc, char** argv) {
     printGrowth(full, half);
     for (const std::vector<Run>* rounds : {&full, &half})
       for (const Run& r : *rounds) ok = sound(r) && ok;
+    if (shape == &kShapes[0]) {
+      const std::vector<Run> fifth = measure(base, kFifthActive, scale, repeat);
+      printActiveGrowth(full, fifth);
+      for (const Run& r : fifth) ok = sound(r) && ok;
+    }
     // A shape's databases are not needed once it is measured.
     if (!keep) fs::remove_all(base);
   }
