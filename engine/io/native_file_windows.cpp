@@ -9,12 +9,6 @@
 // when the table's locks are let go).
 #include "engine/io/native_file.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <algorithm>

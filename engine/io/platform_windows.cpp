@@ -2,12 +2,6 @@
 // names outside the code page (ü, ö, ß beside any other letter) survive.
 #include "engine/io/platform.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cstdlib>

@@ -2,12 +2,6 @@
 // command line quoted as our programs take it apart again.
 #include "tests/support/child_process.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <string>

@@ -8,12 +8,6 @@
 //   read    open it for reading (others may read and write) and read a byte
 //   engine  take the engine's own lock (px::FileLock), as a second copy of
 //           our program holds a table
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cstdio>

@@ -119,9 +119,13 @@ TEST_F(Win32DialogsTest, TheFolderPickerIsOwnedCentredAndReturnsTheChosenFolder)
     centre = Centre(picker);
     formEnabled = IsWindowEnabled(form);
     okEnabledAtOpen = IsWindowEnabled(GetDlgItem(picker, IDOK));
-    // The user's choice, then OK.
-    SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(choice.c_str()));
-    okEnabledOnChoice = IsWindowEnabled(GetDlgItem(picker, IDOK));
+    // The user's choice, then OK. Wine's picker now and then fails to open
+    // the tree down to a folder while it is still listing the drives; the
+    // user would click again, and so does the test (a few times at most).
+    for (int attempt = 0; attempt < 3 && !okEnabledOnChoice; ++attempt) {
+      SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(choice.c_str()));
+      okEnabledOnChoice = IsWindowEnabled(GetDlgItem(picker, IDOK));
+    }
     PostButton(picker, IDOK);
   });
   std::optional<std::string> path = Dialogs().PickFolder(TFolderPickerRequest{});
