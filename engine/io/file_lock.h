@@ -53,6 +53,9 @@ class FileLock {
   const std::filesystem::path& path() const { return path_; }
 
  private:
+  // rc::kFileInUse naming `path`, in the same words on every system.
+  static Status heldElsewhere(const std::filesystem::path& path);
+
   static constexpr std::intptr_t kNone = -1;
   std::filesystem::path path_;
   std::intptr_t handle_ = kNone;  // a descriptor, or a HANDLE's bits

@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Status inUse(const fs::path& path) {
-  return Status(rc::kFileInUse,
-                pathText(path) + ": the file is locked by another program or by another connection of this one");
-}
-
 enum class Outcome { kLocked, kHeldElsewhere, kFailed };
 
 #if defined(F_OFD_SETLK)
@@ -96,7 +91,7 @@ Status FileLock::acquire(const fs::path& path, Readers) {
   if (outcome != Outcome::kLocked) {
     const int err = errno;
     ::close(fd);
-    if (outcome == Outcome::kHeldElsewhere) return inUse(path);
+    if (outcome == Outcome::kHeldElsewhere) return heldElsewhere(path);
     return Status(rc::kSystemOther, pathText(path) + ": cannot lock the file: " + std::strerror(err));
   }
   handle_ = fd;

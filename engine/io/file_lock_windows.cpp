@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Status inUse(const fs::path& path) {
-  return Status(rc::kFileInUse,
-                pathText(path) + ": the file is locked by another program or by another connection of this one");
-}
-
 HANDLE openShared(const fs::path& path, DWORD access, DWORD sharing) {
   return CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -38,7 +33,7 @@ Status FileLock::acquire(const fs::path& path, Readers readers) {
   if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) h = openShared(path, GENERIC_READ, sharing);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = GetLastError();
-    if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION) return inUse(path);
+    if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION) return heldElsewhere(path);
     if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
       return Status(rc::kFileNotFound, pathText(path) + ": the file does not exist");
     return Status(rc::kReadFailed, pathText(path) + ": cannot open the file to lock it: " + windowsErrorText(err));

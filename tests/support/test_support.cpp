@@ -14,6 +14,14 @@ namespace px::test {
 
 namespace fs = std::filesystem;
 
+std::function<std::optional<std::string>(const char* name)> environmentTable(std::map<std::string, std::string> values) {
+  return [values = std::move(values)](const char* name) -> std::optional<std::string> {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  };
+}
+
 fs::path fixtureRoot() {
   if (const auto dir = environmentVariable("PX_FIXTURE_DIR")) return pathFromUtf8(*dir);
   return pathFromUtf8(PX_FIXTURE_DIR);

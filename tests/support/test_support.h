@@ -3,6 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,10 @@ namespace px::test {
 // Directory of the read-only Paradox fixture sets (set01 ... set11).
 std::filesystem::path fixtureRoot();
 std::filesystem::path fixtureSet(const std::string& set);
+
+// An environment that holds just `values`, for code that looks variables up
+// through a function instead of the process's own environment.
+std::function<std::optional<std::string>(const char* name)> environmentTable(std::map<std::string, std::string> values);
 
 // The build directory: the one above the test programs' bin/.
 std::filesystem::path buildDirectory();

@@ -21,14 +21,6 @@ void writeText(const fs::path& path, const std::string& text) {
   test::writeBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
-EngineConfig::Environment environment(std::map<std::string, std::string> values) {
-  return [values = std::move(values)](const char* name) -> std::optional<std::string> {
-    auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
-  };
-}
-
 TEST(EngineConfig, ReadsAliasesAndIgnoresEverythingElse) {
   const std::string text =
       "\xEF\xBB\xBF; written by the installer\r\n"
@@ -106,20 +98,20 @@ TEST(EngineConfig, NamedFileMustExistAndBeReadable) {
   test::TempDir dir;
   const fs::path missing = dir.path() / "nowhere.conf";
   EngineConfig config;
-  Status status = EngineConfig::load(config, environment({{"PXENGINE_CONFIG", missing.string()}}));
+  Status status = EngineConfig::load(config, test::environmentTable({{"PXENGINE_CONFIG", missing.string()}}));
   EXPECT_EQ(status.code(), rc::kConfigUnreadable);
   EXPECT_NE(status.message().find(missing.string()), std::string::npos) << status.message();
   EXPECT_NE(status.message().find("PXENGINE_CONFIG"), std::string::npos) << status.message();
 
   // A directory where the file should be.
-  status = EngineConfig::load(config, environment({{"PXENGINE_CONFIG", dir.path().string()}}));
+  status = EngineConfig::load(config, test::environmentTable({{"PXENGINE_CONFIG", dir.path().string()}}));
   EXPECT_EQ(status.code(), rc::kConfigUnreadable);
 
   // The variable wins over the standard place, even when that holds a file.
   const fs::path named = dir.path() / "named.conf";
   writeText(named, "[aliases]\nwinvelda5 = named-db\n");
   writeText(dir.path() / "xdg" / "pxengine" / "pxengine.conf", "[aliases]\nwinvelda5 = standard-db\n");
-  status = EngineConfig::load(config, environment({{"PXENGINE_CONFIG", named.string()},
+  status = EngineConfig::load(config, test::environmentTable({{"PXENGINE_CONFIG", named.string()},
                                                    {"XDG_CONFIG_HOME", (dir.path() / "xdg").string()},
                                                    {"APPDATA", (dir.path() / "xdg").string()}}));
   ASSERT_TRUE(status.ok()) << status.message();
@@ -130,10 +122,10 @@ TEST(EngineConfig, NamedFileMustExistAndBeReadable) {
 
 // Where the user's directory lies is the platform's affair (platform_*_test.cpp).
 TEST(EngineConfig, StandardPlaceIsBelowTheUsersConfigurationDirectory) {
-  const auto env = environment({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}, {"APPDATA", "C:\\Users\\u\\AppData"}});
+  const auto env = test::environmentTable({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}, {"APPDATA", "C:\\Users\\u\\AppData"}});
   ASSERT_FALSE(userConfigDirectory(env).empty());
   EXPECT_EQ(EngineConfig::defaultLocation(env), userConfigDirectory(env) / "pxengine" / "pxengine.conf");
-  EXPECT_TRUE(EngineConfig::defaultLocation(environment({})).empty());
+  EXPECT_TRUE(EngineConfig::defaultLocation(test::environmentTable({})).empty());
 }
 
 // The order the README and the practice's text give: the variable's file,
@@ -142,7 +134,7 @@ TEST(EngineConfig, FilesAreLookedForInOrder) {
   test::TempDir dir;
   const fs::path program = dir.path() / "stick";
   const fs::path home = dir.path() / "home";
-  const auto env = environment({{"HOME", pathText(home)}, {"XDG_CONFIG_HOME", pathText(home / "cfg")},
+  const auto env = test::environmentTable({{"HOME", pathText(home)}, {"XDG_CONFIG_HOME", pathText(home / "cfg")},
                                 {"APPDATA", pathText(home / "cfg")}});
   const fs::path user = EngineConfig::defaultLocation(env);
   writeText(user, "[aliases]\nwinvelda5 = user-db\n");
@@ -176,7 +168,7 @@ TEST(EngineConfig, FilesAreLookedForInOrder) {
 TEST(EngineConfig, MissingStandardFileIsAnEmptyConfiguration) {
   test::TempDir dir;
   // The user's file of either system: below %APPDATA% or ~/.config.
-  const auto env = environment({{"HOME", pathText(dir.path())}, {"APPDATA", pathText(dir.path() / ".config")}});
+  const auto env = test::environmentTable({{"HOME", pathText(dir.path())}, {"APPDATA", pathText(dir.path() / ".config")}});
   EngineConfig config;
   const Status status = EngineConfig::load(config, env);
   ASSERT_TRUE(status.ok()) << status.message();

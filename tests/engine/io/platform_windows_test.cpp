@@ -15,18 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-EnvironmentLookup environment(std::map<std::string, std::string> values) {
-  return [values = std::move(values)](const char* name) -> std::optional<std::string> {
-    auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
-  };
-}
-
 TEST(PlatformWindows, UserConfigDirectoryIsAppData) {
-  EXPECT_EQ(userConfigDirectory(environment({{"APPDATA", "C:\\Users\\Jürgen\\AppData\\Roaming"}})),
+  EXPECT_EQ(userConfigDirectory(test::environmentTable({{"APPDATA", "C:\\Users\\Jürgen\\AppData\\Roaming"}})),
             pathFromUtf8("C:\\Users\\Jürgen\\AppData\\Roaming"));
-  EXPECT_TRUE(userConfigDirectory(environment({{"HOME", "C:\\Users\\u"}, {"XDG_CONFIG_HOME", "C:\\cfg"}})).empty());
+  EXPECT_TRUE(userConfigDirectory(test::environmentTable({{"HOME", "C:\\Users\\u"}, {"XDG_CONFIG_HOME", "C:\\cfg"}})).empty());
 }
 
 TEST(PlatformWindows, EnvironmentKeepsLettersOutsideTheCodePage) {
