@@ -87,10 +87,11 @@ Status Cursor::next(Bytes& record) {
     if (!belowRange(*it) && admits(*it)) {
       standOn(*it);
       record = snapshot_;
-      return Status::Ok();
+      return table_->readStatus();
     }
   }
   place_ = Place::AfterLast;
+  PX_RETURN_IF_ERROR(table_->readStatus());  // a record that could not be read is not passed over
   return Status(rc::kAtEnd, "at end of table");
 }
 
@@ -128,13 +129,14 @@ Status Cursor::prior(Bytes& record) {
       if (passing) passed_ = PassedRun{true, top, bottom, table_->changeCount()};
       standOn(*it);
       record = snapshot_;
-      return Status::Ok();
+      return table_->readStatus();
     }
     if (!passing) top = it;
     passing = true;
     bottom = it;
   }
   place_ = Place::BeforeFirst;
+  PX_RETURN_IF_ERROR(table_->readStatus());
   return Status(rc::kAtBeginning, "at beginning of table");
 }
 
@@ -143,7 +145,7 @@ Status Cursor::current(Bytes& record) const {
     return Status(rc::kRecordNotFound, table_->table().data().name() + ": the cursor stands on no record");
   const std::uint8_t* r = table_->record(id_);
   record.assign(r, r + recordSize());
-  return Status::Ok();
+  return table_->readStatus();
 }
 
 Status Cursor::refuseChange() const {
@@ -211,7 +213,7 @@ Status Cursor::gotoBookmark(const Bookmark& mark) {
     return Status(rc::kRecordNotFound, table_->table().data().name() + ": the marked record no longer exists");
   releaseLock();
   standOn(mark.id);
-  return Status::Ok();
+  return table_->readStatus();
 }
 
 int Cursor::addFilter(Filter filter) {

@@ -7,26 +7,95 @@
 
 namespace px {
 
+namespace {
+
+// How much of a file loadLeading() reads at a time.
+constexpr std::size_t kWindow = 1024 * 1024;
+// A header's size is a 16-bit number.
+constexpr std::size_t kLongestHeader = 0x10000;
+
+}  // namespace
+
 Status DataFile::load(FileSystem& fs, const std::filesystem::path& path) {
   Bytes bytes;
   PX_RETURN_IF_ERROR(fs.readFile(path, bytes));
   return parse(std::move(bytes), path.filename().string());
 }
 
-Status DataFile::parse(Bytes bytes, const std::string& name) {
-  name_ = name;
+Status DataFile::checkHeader(std::span<const std::uint8_t> bytes) {
   records_.clear();
   blocks_.clear();
+  recordCount_ = 0;
   PX_RETURN_IF_ERROR(decodeTableHeader(bytes, name_, header_));
   if (!header_.isDataFile())
     return Status(rc::kFileCorrupt, name_ + ": is an index tree, not a file of records");
   rawHeader_.assign(bytes.begin(), bytes.begin() + header_.headerSize);
   if (header_.encrypted)
     return Status(rc::kEncrypted, name_ + ": the table is encrypted; encrypted tables cannot be read");
-  return walkChain(bytes);
+  return Status::Ok();
 }
 
-Status DataFile::walkChain(const Bytes& file) {
+Status DataFile::parse(Bytes bytes, const std::string& name) {
+  name_ = name;
+  PX_RETURN_IF_ERROR(checkHeader(bytes));
+  kept_ = header_.recordSize;
+  Bytes scratch;
+  return walkChain(bytes.size(), [&](std::uint16_t n, const std::uint8_t*& out) {
+    const std::size_t start = header_.headerSize + static_cast<std::size_t>(n - 1) * header_.blockSize;
+    const std::size_t present = std::min<std::size_t>(header_.blockSize, bytes.size() - start);
+    out = bytes.data() + start;
+    if (present < header_.blockSize) {
+      scratch.assign(header_.blockSize, 0);
+      std::memcpy(scratch.data(), out, present);
+      out = scratch.data();
+    }
+    return Status::Ok();
+  });
+}
+
+Status DataFile::readHeader(FileSystem& fs, const std::filesystem::path& path, TableHeader& out) {
+  Bytes bytes;
+  PX_RETURN_IF_ERROR(fs.readRange(path, 0, kLongestHeader, bytes));
+  DataFile file;
+  file.name_ = path.filename().string();
+  PX_RETURN_IF_ERROR(file.checkHeader(bytes));
+  out = file.header_;
+  return Status::Ok();
+}
+
+Status DataFile::loadLeading(FileSystem& fs, const std::filesystem::path& path, std::size_t keptBytes) {
+  name_ = path.filename().string();
+  std::uint64_t size = 0;
+  PX_RETURN_IF_ERROR(fs.fileSize(path, size));
+  Bytes window;
+  PX_RETURN_IF_ERROR(fs.readRange(path, 0, kWindow, window));
+  PX_RETURN_IF_ERROR(checkHeader(window));
+  kept_ = std::min<std::size_t>(keptBytes, header_.recordSize);
+  // The window holds whole blocks from `first` on; a block past its end
+  // starts a new window there.
+  const std::uint32_t blockSize = header_.blockSize;
+  const std::size_t perWindow = std::max<std::size_t>(1, kWindow / blockSize);
+  std::uint64_t windowStart = 0;
+  Bytes scratch;
+  return walkChain(size, [&](std::uint16_t n, const std::uint8_t*& out) {
+    const std::uint64_t start = header_.headerSize + static_cast<std::uint64_t>(n - 1) * blockSize;
+    const bool inWindow = start >= windowStart && start + blockSize <= windowStart + window.size();
+    if (!inWindow) {
+      windowStart = start;
+      PX_RETURN_IF_ERROR(fs.readRange(path, start, perWindow * blockSize, window));
+    }
+    out = window.data() + (start - windowStart);
+    if (start + blockSize > windowStart + window.size()) {
+      // The file ends inside this block.
+      scratch.assign(blockSize, 0);
+      std::copy(window.begin() + static_cast<std::ptrdiff_t>(start - windowStart), window.end(), scratch.begin());
+      out = scratch.data();
+    }
+    return Status::Ok();
+  });
+}
+
+Status DataFile::walkChain(std::uint64_t fileSize, const BlockSource& blockAt) {
   const TableHeader& h = header_;
   auto corrupt = [&](const std::string& what) {
     return Status(rc::kBlockChainCorrupt, name_ + ": corrupt block chain: " + what);
@@ -38,14 +107,13 @@ Status DataFile::walkChain(const Bytes& file) {
     return Status::Ok();
   }
   // Files of the DOS engine may end inside their last block; the missing tail reads as zero.
-  const std::size_t blocksInFile = (file.size() - h.headerSize + h.blockSize - 1) / h.blockSize;
+  const std::size_t blocksInFile = static_cast<std::size_t>((fileSize - h.headerSize + h.blockSize - 1) / h.blockSize);
   const std::size_t capacity = block::capacity(h.blockSize, h.recordSize);
   if (h.numRecords > static_cast<std::uint64_t>(h.usedBlocks) * capacity)
     return corrupt(std::to_string(h.numRecords) + " records cannot fit " + std::to_string(h.usedBlocks) + " blocks");
   // Sized by what the file can hold, never by the header's claim alone.
-  records_.reserve(std::min<std::size_t>(h.numRecords, blocksInFile * capacity) * h.recordSize);
+  records_.reserve(std::min<std::size_t>(h.numRecords, blocksInFile * capacity) * kept_);
   std::vector<bool> seen(blocksInFile + 1, false);
-  Bytes scratch(h.blockSize);
   std::uint16_t current = h.firstBlock;
   std::uint16_t previous = 0;
   std::uint32_t total = 0;
@@ -57,14 +125,8 @@ Status DataFile::walkChain(const Bytes& file) {
     if (blocks_.size() >= h.usedBlocks)
       return corrupt("the chain is longer than the " + std::to_string(h.usedBlocks) + " blocks in use");
     seen[current] = true;
-    const std::size_t start = h.headerSize + static_cast<std::size_t>(current - 1) * h.blockSize;
-    const std::size_t present = std::min<std::size_t>(h.blockSize, file.size() - start);
-    const std::uint8_t* blockBytes = file.data() + start;
-    if (present < h.blockSize) {
-      std::memset(scratch.data(), 0, scratch.size());
-      std::memcpy(scratch.data(), blockBytes, present);
-      blockBytes = scratch.data();
-    }
+    const std::uint8_t* blockBytes = nullptr;
+    PX_RETURN_IF_ERROR(blockAt(current, blockBytes));
     const block::BlockHeader bh = block::decodeBlockHeader(blockBytes);
     if (bh.prev != previous)
       return corrupt("block " + std::to_string(current) + " links back to " + std::to_string(bh.prev) +
@@ -79,8 +141,13 @@ Status DataFile::walkChain(const Bytes& file) {
     if (total + count > h.numRecords)
       return corrupt("the blocks hold more records than the " + std::to_string(h.numRecords) + " of the header");
     blocks_.push_back({current, total, static_cast<std::uint32_t>(count)});
-    records_.insert(records_.end(), blockBytes + block::kHeaderSize,
-                    blockBytes + block::kHeaderSize + count * h.recordSize);
+    const std::uint8_t* first = blockBytes + block::kHeaderSize;
+    if (kept_ == h.recordSize) {
+      records_.insert(records_.end(), first, first + count * h.recordSize);
+    } else {
+      for (std::size_t r = 0; r < count; ++r)
+        records_.insert(records_.end(), first + r * h.recordSize, first + r * h.recordSize + kept_);
+    }
     total += static_cast<std::uint32_t>(count);
     previous = current;
     current = bh.next;
@@ -94,6 +161,7 @@ Status DataFile::walkChain(const Bytes& file) {
   if (total != h.numRecords)
     return corrupt(std::to_string(total) + " records in the blocks, " + std::to_string(h.numRecords) +
                    " in the header");
+  recordCount_ = total;
   return Status::Ok();
 }
 

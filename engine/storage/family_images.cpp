@@ -16,10 +16,15 @@ namespace px {
 
 namespace {
 
-// The i-th record in key order, as the packers and tree builders ask for it.
+// The i-th record in key order, as the packers ask for it.
 struct RecordAt {
   const ImagePlan* plan;
   const std::uint8_t* operator()(std::size_t i) const { return plan->record(i); }
+};
+// The key fields of the i-th record, as the index builders ask for them.
+struct KeyAt {
+  const ImagePlan* plan;
+  const std::uint8_t* operator()(std::size_t i) const { return plan->key(i); }
 };
 
 class PrimaryIndexImage {
@@ -29,7 +34,7 @@ class PrimaryIndexImage {
   Status operator()(Bytes& storage, std::span<const std::uint8_t>& contents) const {
     const ImagePlan& plan = *plan_;
     TreeImage tree;
-    PX_RETURN_IF_ERROR(buildTree(leavesWith(RecordAt{&plan}, plan.runs, index_->keySize()), index_->keySize(),
+    PX_RETURN_IF_ERROR(buildTree(leavesWith(KeyAt{&plan}, plan.runs, index_->keySize()), index_->keySize(),
                                  index_->header().blockSize, index_->name(), tree));
     Bytes pxHeader = index_->rawHeader();
     pxHeader[header::kIndexChangeCount] = plan.primaryCounter;
@@ -55,7 +60,7 @@ class SecondaryIndexImages {
     const ImagePlan& plan = *plan_;
     const DataFile& was = index_->data;
     const TableHeader& xh = was.header();
-    records_ = buildSecondaryRecords(layout_, table_, RecordAt{&plan}, plan.runs);
+    records_ = buildSecondaryRecords(layout_, table_, KeyAt{&plan}, plan.runs);
     changed_ = was.recordCount() * xh.recordSize != records_.size() ||
                (!records_.empty() && std::memcmp(was.record(0), records_.data(), records_.size()) != 0);
     Bytes xHeader = was.rawHeader();
@@ -136,7 +141,7 @@ class DataFileImage : public std::enable_shared_from_this<DataFileImage> {
       if (f.type != FieldType::AutoInc) continue;
       std::uint32_t highest = le32(out.data() + header::kAutoInc);
       for (std::size_t i = 0; i < plan_->ids.size(); ++i)
-        if (auto v = codec::decodeLong(plan_->record(i) + f.offset); v && *v > 0)
+        if (auto v = codec::decodeLong(plan_->key(i) + f.offset); v && *v > 0)
           highest = std::max(highest, static_cast<std::uint32_t>(*v));
       putLe32(out.data() + header::kAutoInc, highest);
     }

@@ -20,22 +20,26 @@
 #include "engine/storage/file_image.h"
 #include "engine/storage/index_tree.h"
 #include "engine/storage/table.h"
+#include "engine/storage/table_records.h"
 
 namespace px {
 
 // What the images of one commit share: the table's records in key order, the
 // .DB blocks they fill, and how far the change counters move. Each image is
 // made from the records themselves, which the packed .DB holds byte for byte
-// in these blocks.
+// in these blocks: the indexes from the records' keys, the .DB blocks that are
+// written from the whole records, which the table holds in memory for them.
 struct ImagePlan {
-  const std::vector<Bytes>* records = nullptr;  // the table's records, by id
-  std::vector<std::uint32_t> ids;               // in key order
-  std::vector<BlockRun> runs;                   // the .DB blocks the records fill
-  std::uint8_t change = 0;                      // what every moved counter moves by
-  std::uint8_t primaryCounter = 0;              // the .PX's change count after the commit
+  const TableRecords* records = nullptr;  // the table's records, by id
+  std::vector<std::uint32_t> ids;         // in key order
+  std::vector<BlockRun> runs;             // the .DB blocks the records fill
+  std::uint8_t change = 0;                // what every moved counter moves by
+  std::uint8_t primaryCounter = 0;        // the .PX's change count after the commit
 
-  // The i-th record in key order.
-  const std::uint8_t* record(std::size_t i) const { return (*records)[ids[i]].data(); }
+  // The key fields (and indexed and auto-increment fields) of the i-th record in key order.
+  const std::uint8_t* key(std::size_t i) const { return records->key(ids[i]); }
+  // The whole i-th record in key order.
+  const std::uint8_t* record(std::size_t i) const { return records->record(ids[i]); }
 };
 using SharedImagePlan = std::shared_ptr<const ImagePlan>;
 

@@ -24,7 +24,7 @@ int RecordOrdering::compareNumbers(const Number& a, const Number& b) const {
 void RecordOrdering::add(RecordId id) {
   if (numeric_) {
     if (numbers_.size() <= id) numbers_.resize(static_cast<std::size_t>(id) + 1);
-    numbers_[id] = numberOf((*records_)[id].data());
+    numbers_[id] = numberOf(records_->key(id));
   }
   // Records mostly land next to the one added last (a table read in key
   // order, keys appended above the rest, a walk that raises each key from
@@ -43,19 +43,19 @@ void RecordOrdering::erase(RecordId id) {
 }
 
 bool RecordOrdering::Less::operator()(RecordId a, RecordId b) const {
-  const auto& records = *self->records_;
+  const TableRecords& records = *self->records_;
   if (self->numeric_) {
     const int n = self->compareNumbers(self->numbers_[a], self->numbers_[b]);
     if (n != 0) return n < 0;
-    const int c = self->order_.compare(records[a].data(), records[b].data(), true);
+    const int c = self->order_.compare(records.key(a), records.key(b), true);
     return c != 0 ? c < 0 : a < b;
   }
-  const int c = self->order_.compare(records[a].data(), records[b].data());
+  const int c = self->order_.compare(records.key(a), records.key(b));
   return c != 0 ? c < 0 : a < b;
 }
 
 int RecordOrdering::compareProbe(const Probe& probe, RecordId id) const {
-  const std::uint8_t* record = (*records_)[id].data();
+  const std::uint8_t* record = records_->key(id);
   if (!numeric_) return order_.compare(probe.key, record);
   const int n = compareNumbers(probe.number, numbers_[id]);
   return n != 0 ? n : order_.compare(probe.key, record, true);
@@ -80,7 +80,7 @@ RecordOrdering::Set::const_iterator RecordOrdering::seek(const std::uint8_t* key
 }
 
 int RecordOrdering::compareToKey(RecordId id, const std::uint8_t* key) const {
-  return order_.compare((*records_)[id].data(), key);
+  return order_.compare(records_->key(id), key);
 }
 
 }  // namespace px

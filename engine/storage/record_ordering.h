@@ -10,6 +10,7 @@
 
 #include "engine/format/value.h"
 #include "engine/storage/key_order.h"
+#include "engine/storage/table_records.h"
 
 namespace px {
 
@@ -17,7 +18,8 @@ class RecordOrdering {
  public:
   using RecordId = std::uint32_t;
 
-  RecordOrdering(const std::vector<Bytes>& records, KeyOrder order)
+  // `order` reads only fields that `records` keeps of every record (TableRecords::key).
+  RecordOrdering(const TableRecords& records, KeyOrder order)
       : records_(&records),
         order_(std::move(order)),
         numeric_(!order_.parts().empty() && order_.parts().front().integerTextFirst),
@@ -71,7 +73,7 @@ class RecordOrdering {
   // <0, 0, >0 as the probe's key sorts before, with or after the record.
   int compareProbe(const Probe& probe, RecordId id) const;
 
-  const std::vector<Bytes>* records_;
+  const TableRecords* records_;
   KeyOrder order_;
   bool numeric_ = false;
   std::vector<Number> numbers_;

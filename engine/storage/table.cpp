@@ -9,9 +9,20 @@ namespace px {
 
 Status Table::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
                    std::unique_ptr<Table>& out) {
+  return open(fs, directory, name, std::nullopt, out);
+}
+
+Status Table::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
+                   std::size_t keptBytes, std::unique_ptr<Table>& out) {
+  return open(fs, directory, name, std::optional<std::size_t>(keptBytes), out);
+}
+
+Status Table::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
+                   std::optional<std::size_t> keptBytes, std::unique_ptr<Table>& out) {
   auto table = std::make_unique<Table>();
   PX_RETURN_IF_ERROR(locateFamily(fs, directory, name, table->family_));
-  PX_RETURN_IF_ERROR(table->data_.load(fs, table->family_.dataFile));
+  if (keptBytes) PX_RETURN_IF_ERROR(table->data_.loadLeading(fs, table->family_.dataFile, *keptBytes));
+  else PX_RETURN_IF_ERROR(table->data_.load(fs, table->family_.dataFile));
   const TableHeader& h = table->data_.header();
   if (h.isSecondaryData())
     return Status(rc::kFileCorrupt, table->data_.name() + ": is a secondary index, not a table");

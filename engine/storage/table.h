@@ -40,6 +40,10 @@ class Table {
  public:
   static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
                      std::unique_ptr<Table>& out);
+  // The same keeping only the first `keptBytes` of each record in memory
+  // (DataFile::loadLeading); they must cover the primary key.
+  static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
+                     std::size_t keptBytes, std::unique_ptr<Table>& out);
 
   const TableFamily& family() const { return family_; }
   const TableHeader& header() const { return data_.header(); }
@@ -54,6 +58,8 @@ class Table {
   std::size_t recordCount() const { return data_.recordCount(); }
   // Frees the records (a writer that copied them keeps its own).
   void releaseRecords() { data_.releaseRecords(); }
+  // Hands the records over (DataFile::takeRecords).
+  Bytes takeRecords() { return data_.takeRecords(); }
   // Hands the blob store over to a writer, which keeps the only copy from
   // then on; blob values are then read through the store passed in.
   std::optional<BlobFile> takeBlobFile() { return std::exchange(blobs_, std::nullopt); }
@@ -85,6 +91,8 @@ class Table {
   Status readBlobBytes(const std::uint8_t* record, std::size_t field, Bytes& out, const BlobFile* blobs) const;
 
  private:
+  static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
+                     std::optional<std::size_t> keptBytes, std::unique_ptr<Table>& out);
   Status openIndexes(FileSystem& fs);
 
   TableFamily family_;

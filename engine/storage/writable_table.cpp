@@ -44,16 +44,39 @@ bool sameBlob(const blob::Descriptor& a, const blob::Descriptor& b) {
 
 bool WritableTable::IdOrder::operator()(RecordId a, RecordId b) const {
   if (!table->isKeyed()) return a < b;
-  return table->keyOrder_.less(table->records_[a].data(), table->records_[b].data());
+  return table->keyOrder_.less(table->records_.key(a), table->records_.key(b));
 }
 
 // Key searches run on keyed tables only.
 bool WritableTable::IdOrder::operator()(KeyProbe probe, RecordId id) const {
-  return table->keyOrder_.less(probe.record, table->records_[id].data());
+  return table->keyOrder_.less(probe.record, table->records_.key(id));
 }
 
 bool WritableTable::IdOrder::operator()(RecordId id, KeyProbe probe) const {
-  return table->keyOrder_.less(table->records_[id].data(), probe.record);
+  return table->keyOrder_.less(table->records_.key(id), probe.record);
+}
+
+Status WritableTable::keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& h,
+                                const Collation& collation, std::size_t& out) {
+  std::size_t end = 0;
+  auto cover = [&](std::size_t position) {
+    if (position >= h.fields.size()) return;
+    const FieldDescriptor& f = h.fields[position];
+    end = std::max(end, static_cast<std::size_t>(f.offset) + static_cast<std::size_t>(f.size));
+  };
+  for (std::size_t i = 0; i < h.primaryKeyFields; ++i) cover(i);
+  for (std::size_t i = 0; i < h.fields.size(); ++i)
+    if (h.fields[i].type == FieldType::AutoInc) cover(i);
+  for (const SecondaryIndexFiles& files : family.secondaryIndexes) {
+    TableHeader xh;
+    // An index that cannot be read is refused when the table opens.
+    if (!DataFile::readHeader(fs, files.dataFile, xh).ok() || !xh.isMaintainedSecondary() || !h.isKeyed()) continue;
+    SecondaryLayout layout;
+    if (!SecondaryLayout::describe(h, xh, files.dataFile.filename().string(), collation, layout).ok()) continue;
+    for (int position : layout.indexedFields) cover(static_cast<std::size_t>(position));
+  }
+  out = end;
+  return Status::Ok();
 }
 
 Status WritableTable::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
@@ -62,12 +85,23 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
   w->fs_ = &fs;
   w->directory_ = directory;
   w->name_ = std::string(name);
-  PX_RETURN_IF_ERROR(Table::open(fs, directory, name, w->table_));
-  const TableHeader& h = w->table_->header();
-  const std::string& file = w->table_->data().name();
-  w->collation_ = Collation::find(h.sortOrderName, h.sortOrderCode);
+  // The header first: which leading bytes of the records memory keeps.
+  TableFamily family;
+  TableHeader first;
+  PX_RETURN_IF_ERROR(locateFamily(fs, directory, name, family));
+  PX_RETURN_IF_ERROR(DataFile::readHeader(fs, family.dataFile, first));
+  const std::string file = family.dataFile.filename().string();
+  w->collation_ = Collation::find(first.sortOrderName, first.sortOrderCode);
   if (!w->collation_)
-    return Status(rc::kUnsupportedSortOrder, file + ": sort order '" + h.sortOrderName + "' is not supported for writing");
+    return Status(rc::kUnsupportedSortOrder, file + ": sort order '" + first.sortOrderName + "' is not supported for writing");
+  std::size_t kept = 0;
+  PX_RETURN_IF_ERROR(keptBytes(fs, family, first, *w->collation_, kept));
+
+  PX_RETURN_IF_ERROR(Table::open(fs, directory, name, kept, w->table_));
+  const TableHeader& h = w->table_->header();
+  if (Collation::find(h.sortOrderName, h.sortOrderCode) != w->collation_ || h.recordSize != first.recordSize ||
+      h.fields.size() != first.fields.size() || h.primaryKeyFields != first.primaryKeyFields)
+    return Status(rc::kFileCorrupt, file + ": the table changed while it was opened");
   if (h.isKeyed() && !w->table_->primaryIndex())
     return Status(rc::kIndexOutOfDate, file + ": keyed table without its primary index cannot be written");
   if (h.writeProtected) return Status(rc::kTableReadOnly, file + ": the table is write-protected");
@@ -75,21 +109,24 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
     if (!index.data.header().isMaintainedSecondary()) continue;
     SecondaryLayout layout;
     PX_RETURN_IF_ERROR(SecondaryLayout::describe(h, index.data.header(), index.data.name(), *w->collation_, layout));
+    for (int position : layout.indexedFields) {
+      const FieldDescriptor& f = h.fields[static_cast<std::size_t>(position)];
+      if (static_cast<std::size_t>(f.offset) + static_cast<std::size_t>(f.size) > kept)
+        return Status(rc::kFileCorrupt, index.data.name() + ": the index changed while the table was opened");
+    }
   }
   w->keyOrder_ = KeyOrder::primaryKey(h, *w->collation_);
 
   const DataFile& data = w->table_->data();
-  w->records_.reserve(data.recordCount());
-  for (std::size_t i = 0; i < data.recordCount(); ++i)
-    w->records_.emplace_back(data.record(i), data.record(i) + h.recordSize);
+  RecordReader::Layout layout{w->table_->family().dataFile, h.headerSize, h.blockSize, h.recordSize, data.blocks()};
+  w->records_.reset(data.recordCount(), w->table_->takeRecords(), data.keptBytes(), h.recordSize, RecordReader(fs, std::move(layout)));
   // A keyed .DB holds its records in key order, so each one normally belongs
   // at the end, where the hint lets the set take it without a search.
-  for (RecordId id = 0; id < w->records_.size(); ++id) {
+  for (RecordId id = 0; id < w->records_.slots(); ++id) {
     if (!w->placeInOrder(id))
       return Status(rc::kKeyViolation, file + ": record " + std::to_string(id + 1) + " repeats a key");
   }
   if (std::optional<BlobFile> blobs = w->table_->takeBlobFile()) w->blobs_ = std::make_unique<BlobFile>(std::move(*blobs));
-  w->table_->releaseRecords();  // the records and blob values live here from now on
   out = std::move(w);
   return Status::Ok();
 }
@@ -114,10 +151,11 @@ void WritableTable::takeFromOrder(RecordId id) {
   places_[id] = order_.end();
 }
 
-void WritableTable::noteChange(const std::uint8_t* record) {
+void WritableTable::noteChange(const std::uint8_t* key) {
   if (!isKeyed()) return;
-  if (!lowestChange_) lowestChange_.emplace(record, record + header().recordSize);
-  else if (keyOrder_.less(record, lowestChange_->data())) lowestChange_->assign(record, record + header().recordSize);
+  const std::size_t kept = records_.keptBytes();
+  if (!lowestChange_) lowestChange_.emplace(key, key + kept);
+  else if (keyOrder_.less(key, lowestChange_->data())) lowestChange_->assign(key, key + kept);
 }
 
 std::size_t WritableTable::unchangedBlocks(std::size_t newBlocks, std::size_t perBlock,
@@ -141,7 +179,7 @@ std::size_t WritableTable::unchangedBlocks(std::size_t newBlocks, std::size_t pe
   // The records that sort before every change stand where they stood. The
   // file's last block always changes: its link to the next one, at least.
   std::size_t before = 0;
-  while (before < ids.size() && keyOrder_.less(records_[ids[before]].data(), lowestChange_->data())) ++before;
+  while (before < ids.size() && keyOrder_.less(records_.key(ids[before]), lowestChange_->data())) ++before;
   return std::min(before / perBlock, runs.size() - 1);
 }
 
@@ -256,12 +294,11 @@ void WritableTable::releaseBlobs(const std::uint8_t* oldRecord, const std::uint8
 Status WritableTable::insert(const Bytes& record, RecordId* id) {
   if (record.size() != header().recordSize)
     return Status(rc::kInvalidParameter, table_->data().name() + ": record buffer of the wrong size");
-  if (records_.size() >= kIdLimit) return Status(rc::kTableFull, table_->data().name() + ": too many records");
+  if (records_.slots() >= kIdLimit) return Status(rc::kTableFull, table_->data().name() + ": too many records");
   ++changes_;
-  records_.push_back(record);
-  const auto newId = static_cast<RecordId>(records_.size() - 1);
+  const RecordId newId = records_.add(record);
   if (!placeInOrder(newId)) {
-    records_.pop_back();
+    records_.takeBackLast();
     return Status(rc::kKeyViolation, table_->data().name() + ": key violation: the key is already in the table");
   }
   noteChange(record.data());
@@ -273,39 +310,42 @@ Status WritableTable::insert(const Bytes& record, RecordId* id) {
 
 Status WritableTable::update(RecordId id, const Bytes& record) {
   const std::string& file = table_->data().name();
-  if (id >= records_.size() || records_[id].empty()) return Status(rc::kRecordNotFound, file + ": no such record");
+  if (id >= records_.slots() || records_.isRemoved(id)) return Status(rc::kRecordNotFound, file + ": no such record");
   if (record.size() != header().recordSize) return Status(rc::kInvalidParameter, file + ": record buffer of the wrong size");
+  // The old contents are needed whole (their blob values).
+  records_.hold(id);
+  PX_RETURN_IF_ERROR(records_.status());
   ++changes_;
   takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
   // The old contents move to the spare buffer, whose room takes the new ones.
   Bytes& old = spare_;
-  old.swap(records_[id]);
-  records_[id].assign(record.begin(), record.end());
+  records_.replace(id, record, old);
   if (!placeInOrder(id)) {
-    records_[id].swap(old);
+    records_.restore(id, old);
     placeInOrder(id);
     for (auto& entry : orderings_) entry.second->add(id);
     return Status(rc::kKeyViolation, file + ": key violation: the new key is already in the table");
   }
   for (auto& entry : orderings_) entry.second->add(id);
   noteChange(old.data());
-  noteChange(records_[id].data());
-  releaseBlobs(old.data(), records_[id].data());
+  noteChange(records_.key(id));
+  releaseBlobs(old.data(), records_.record(id));
   ++updated_;
   return Status::Ok();
 }
 
 Status WritableTable::remove(RecordId id) {
-  if (id >= records_.size() || records_[id].empty())
+  if (id >= records_.slots() || records_.isRemoved(id))
     return Status(rc::kRecordNotFound, table_->data().name() + ": no such record");
+  records_.hold(id);
+  PX_RETURN_IF_ERROR(records_.status());
   ++changes_;
   takeFromOrder(id);
   for (auto& entry : orderings_) entry.second->erase(id);
-  noteChange(records_[id].data());
-  releaseBlobs(records_[id].data(), nullptr);
-  records_[id].clear();
-  records_[id].shrink_to_fit();
+  noteChange(records_.key(id));
+  releaseBlobs(records_.record(id), nullptr);
+  records_.remove(id);
   ++deleted_;
   return Status::Ok();
 }
@@ -374,10 +414,13 @@ Status WritableTable::indexFields(std::string_view indexName, std::vector<int>& 
 }
 
 void WritableTable::markCommitted() {
-  // The files now hold the records; the headers and index baselines are
-  // read back only when another commit needs them.
+  // The files now hold the records, packed in key order: memory lets go of
+  // them. The headers and index baselines are read back only when another
+  // commit needs them.
   stale_ = true;
   committedRecords_ = order_.size();
+  const std::size_t perBlock = block::capacity(header().blockSize, header().recordSize);
+  records_.rebase(std::vector<RecordId>(order_.begin(), order_.end()), chainedRuns(order_.size(), perBlock));
   lowestChange_.reset();
   if (blobs_ && blobs_->modified()) blobs_->markSaved(*fs_, blobPath());
   inserted_ = updated_ = deleted_ = 0;
@@ -385,7 +428,7 @@ void WritableTable::markCommitted() {
 
 Status WritableTable::reloadBase() {
   std::unique_ptr<Table> fresh;
-  PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, fresh));
+  PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, records_.keptBytes(), fresh));
   // Records may have changed since; the files must hold what that commit wrote.
   if (fresh->recordCount() != committedRecords_)
     return Status(rc::kFileCorrupt, fresh->data().name() + ": the committed table holds " +
@@ -406,6 +449,7 @@ std::uint8_t WritableTable::changeAmount() const {
 
 Status WritableTable::planImages(std::vector<PendingImage>& images) {
   if (!modified()) return Status::Ok();
+  PX_RETURN_IF_ERROR(records_.status());
   if (stale_) PX_RETURN_IF_ERROR(reloadBase());
   const TableHeader& h = header();
   const TableFamily& family = table_->family();
@@ -436,6 +480,10 @@ Status WritableTable::planImages(std::vector<PendingImage>& images) {
   // the whole file; one that changed a little is compared with its file.
   const std::size_t unchanged = unchangedBlocks(plan->runs.size(), perBlock, plan->ids);
   const bool mostlyChanged = 2 * (inserted_ + updated_ + deleted_) >= count;
+  // The blocks that are written are made from whole records, held in memory:
+  // while the commit writes, the .DB is no place to read them from.
+  for (std::size_t i = std::min(count, unchanged * perBlock); i < count; ++i) records_.hold(plan->ids[i]);
+  PX_RETURN_IF_ERROR(records_.status());
   images.push_back(dataFileImage(family.dataFile, table_->data(), plan, perBlock, unchanged,
                                  unchanged > 0 || mostlyChanged));
   if (blobs_ && blobs_->modified()) images.push_back(blobFileImage(blobPath(), *blobs_));

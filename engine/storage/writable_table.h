@@ -1,5 +1,7 @@
-// A table opened for change. Its records live in memory in key order (insertion
-// order for unkeyed tables); inserts, updates that move a record to its new key
+// A table opened for change. Its records stand in key order (insertion order
+// for unkeyed tables); the records it changes are held in memory, the others
+// are read from the .DB when asked for, and memory keeps only their key
+// fields (table_records.h). Inserts, updates that move a record to its new key
 // place, and deletions change only memory. planImages() then produces the new
 // contents of every family file, one at a time as a commit writes them
 // (family_images.h): the .DB packed in fresh blocks, the .PX and every
@@ -28,6 +30,7 @@
 #include "engine/storage/key_order.h"
 #include "engine/storage/record_ordering.h"
 #include "engine/storage/table.h"
+#include "engine/storage/table_records.h"
 
 namespace px {
 
@@ -50,10 +53,15 @@ class WritableTable {
   std::size_t recordCount() const { return order_.size(); }
   // Record ids in key order (insertion order for unkeyed tables).
   std::vector<RecordId> orderedIds() const { return {order_.begin(), order_.end()}; }
-  const std::uint8_t* record(RecordId id) const { return records_[id].data(); }
-  // Ids run from 0 to recordSlots() - 1; a removed record keeps its id, empty.
-  std::size_t recordSlots() const { return records_.size(); }
-  bool isRemoved(RecordId id) const { return records_[id].empty(); }
+  // The whole record. One that is not held in memory is read from the .DB;
+  // its bytes stay valid until a few other stretches of the file were read.
+  const std::uint8_t* record(RecordId id) const { return records_.record(id); }
+  // The first error met reading records from the .DB (a failed read gives a
+  // blank record), or Ok; every later change and commit refuses with it.
+  const Status& readStatus() const { return records_.status(); }
+  // Ids run from 0 to recordSlots() - 1; a removed record keeps its id.
+  std::size_t recordSlots() const { return records_.slots(); }
+  bool isRemoved(RecordId id) const { return records_.isRemoved(id); }
   // The record whose key equals the key fields of `keyRecord`, or false.
   bool findByKey(const std::uint8_t* keyRecord, RecordId& id) const;
   // Ids from the first record whose key is not less than `keyRecord` on.
@@ -125,6 +133,10 @@ class WritableTable {
   };
 
   using OrderSet = std::set<RecordId, IdOrder>;
+  // How many leading bytes of each record the orders, indexes and counters
+  // read: up to the end of the last key, indexed or auto-increment field.
+  static Status keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& header,
+                          const Collation& collation, std::size_t& out);
   // Keeps the lowest key that a change since the last commit touched.
   void noteChange(const std::uint8_t* record);
   // How many leading blocks of the .DB a commit of `newBlocks` blocks of
@@ -144,12 +156,12 @@ class WritableTable {
   std::unique_ptr<Table> table_;
   const Collation* collation_ = nullptr;
   KeyOrder keyOrder_;
-  std::vector<Bytes> records_;        // by id; a removed record keeps its slot, empty
+  TableRecords records_;
   OrderSet order_{IdOrder{this}};
   std::vector<OrderSet::iterator> places_;    // by id: where in order_; order_.end() when not in it
   std::optional<OrderSet::iterator> lastPlaced_;
   Bytes spare_;                       // an update's old record
-  std::optional<Bytes> lowestChange_;  // the record with the lowest key changed since the last commit
+  std::optional<Bytes> lowestChange_;  // the lowest key changed since the last commit (kept bytes of its record)
   std::unique_ptr<BlobFile> blobs_;
   std::vector<std::pair<std::string, std::unique_ptr<RecordOrdering>>> orderings_;
   std::filesystem::path directory_;
