@@ -25,7 +25,14 @@ TDataSet::~TDataSet() {
   BeginDestroy();
   // Derived views close themselves in their own destructors, while their
   // engine steps still exist; this only lets go of what is left.
-  while (!dataSources_.empty()) dataSources_.back()->SetDataSet(nullptr);
+  // A source lets go of the view before it tells its own followers, so one
+  // whose followers fail is gone all the same.
+  while (!dataSources_.empty()) {
+    try {
+      dataSources_.back()->SetDataSet(nullptr);
+    } catch (...) {
+    }
+  }
   // Each field takes itself off the list as it lets go.
   while (!fields_.empty()) fields_.back()->SetDataSet(nullptr);
 }

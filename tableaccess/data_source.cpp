@@ -10,8 +10,19 @@ TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource() {
   BeginDestroy();
-  SetDataSet(nullptr);
-  while (!links_.empty()) links_.back()->SetDataSource(nullptr);
+  // The views that follow this source learn that it goes; one that cannot
+  // follow (its table can no longer be read) stays as it stood. A link
+  // leaves the list before it tells its view, so each step makes progress.
+  try {
+    SetDataSet(nullptr);
+  } catch (...) {
+  }
+  while (!links_.empty()) {
+    try {
+      links_.back()->SetDataSource(nullptr);
+    } catch (...) {
+    }
+  }
 }
 
 bool TDataSource::IsLinkedTo(const TDataSet* dataSet) const {

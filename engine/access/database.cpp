@@ -113,6 +113,7 @@ Status Database::flush(FlushPlan& plan) {
   }
   for (WritableTable* t : changed) {
     if (committed.ok()) t->markCommitted();
+    else if (plan.committed) t->markCommitUnfinished();
     if (Status s = lockFamily(*t); !s.ok() && committed.ok()) committed = s;
   }
   return committed;

@@ -55,6 +55,7 @@ RecordReader::Window& RecordReader::windowFor(std::uint64_t block) {
 }
 
 const std::uint8_t* RecordReader::record(std::size_t place) {
+  if (!status_.ok()) return blank_.data();
   const auto& runs = layout_.runs;
   auto it = std::upper_bound(runs.begin(), runs.end(), place,
                              [](std::size_t p, const BlockRun& run) { return p < run.firstRecord; });

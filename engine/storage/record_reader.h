@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "engine/format/value.h"
@@ -34,8 +35,13 @@ class RecordReader {
   // other windows have been read. A failed read gives a blank record and
   // leaves its error in status().
   const std::uint8_t* record(std::size_t place);
-  // The first error a read met, or Ok.
+  // The first error a read met, or Ok. After one, every read gives a blank record.
   const Status& status() const { return status_; }
+  // The file can no longer be read from (it was left half written): reads
+  // fail with `why` from now on.
+  void fail(Status why) {
+    if (status_.ok()) status_ = std::move(why);
+  }
   const Layout& layout() const { return layout_; }
   // The file was written anew with its records in `runs`: what was read of
   // it is forgotten.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "engine/format/value.h"
@@ -43,6 +44,8 @@ class TableRecords {
   std::size_t recordSize() const { return recordSize_; }
   // The first error met reading records from the file, or Ok.
   const Status& status() const { return reader_.status(); }
+  // The file can no longer be read from: reads fail with `why`.
+  void failReads(Status why) { reader_.fail(std::move(why)); }
 
   // A new record, held in memory.
   RecordId add(const Bytes& record);

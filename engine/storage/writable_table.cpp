@@ -426,6 +426,12 @@ void WritableTable::markCommitted() {
   inserted_ = updated_ = deleted_ = 0;
 }
 
+void WritableTable::markCommitUnfinished() {
+  records_.failReads(Status(rc::kReadFailed, table_->data().name() +
+                                                 ": a commit was left unfinished; the records are read again once the "
+                                                 "database was opened anew"));
+}
+
 Status WritableTable::reloadBase() {
   std::unique_ptr<Table> fresh;
   PX_RETURN_IF_ERROR(Table::open(*fs_, directory_, name_, records_.keptBytes(), fresh));

@@ -103,6 +103,10 @@ class WritableTable {
 
   // After the images were committed: the files on disk are the new base.
   void markCommitted();
+  // After a commit that passed its commit point but did not finish: the
+  // files are neither the old base nor the new one until recovery has run,
+  // so records not held in memory can no longer be read (readStatus()).
+  void markCommitUnfinished();
 
   bool modified() const { return inserted_ + updated_ + deleted_ > 0 || (blobs_ && blobs_->modified()); }
   // Moves on with every insert, update and removal, also a refused one: equal

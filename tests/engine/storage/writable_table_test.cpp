@@ -240,11 +240,17 @@ TEST(WritableTable, ASecondCommitAfterInsertsKeepsTheBlobValuesOfTheFirst) {
 }
 
 // Counts the bytes read from each file.
+// Counts the bytes read of each file; fails every read while `failing`.
 class ReadCounter : public FileSystem {
  public:
   std::map<std::string, std::uint64_t> read;
-  Status readFile(const std::filesystem::path& p, Bytes& out) override { return count(p, base_.readFile(p, out), out); }
+  bool failing = false;
+  Status readFile(const std::filesystem::path& p, Bytes& out) override {
+    if (failing) return Status(rc::kReadFailed, p.filename().string() + ": the disk is gone");
+    return count(p, base_.readFile(p, out), out);
+  }
   Status readRange(const std::filesystem::path& p, std::uint64_t offset, std::size_t size, Bytes& out) override {
+    if (failing) return Status(rc::kReadFailed, p.filename().string() + ": the disk is gone");
     return count(p, base_.readRange(p, offset, size, out), out);
   }
   Status fileSize(const std::filesystem::path& p, std::uint64_t& size) override { return base_.fileSize(p, size); }
@@ -281,6 +287,60 @@ Status commitTable(FileSystem& fs, WritableTable& t, const std::filesystem::path
   PX_RETURN_IF_ERROR(CommitJournal::commit(fs, dir, images));
   t.markCommitted();
   return Status::Ok();
+}
+
+// Records that the table does not change stay in the .DB and are read back
+// from it, also after a commit has packed them at new places; a read that
+// fails is an error, never a blank record taken for the real one.
+TEST(WritableTable, RecordsLeftInTheFileReadBackAcrossCommitsAndAFailedReadIsAnError) {
+  test::TempDir dir;
+  dir.copySet("set06");
+  ReadCounter files;
+  std::unique_ptr<WritableTable> t;
+  ASSERT_TRUE(WritableTable::open(files, dir.path(), "autenticacao", t).ok());
+  const std::size_t size = t->header().recordSize;
+  // Several blocks of records, committed: from then on they are in the file only.
+  for (std::int32_t k = 10000; k < 10200; ++k) {
+    Bytes r = t->blankRecord();
+    ASSERT_TRUE(t->setValue(r, 0, std::to_string(k)).ok());
+    ASSERT_TRUE(t->setValue(r, 2, "name " + std::to_string(k)).ok());
+    ASSERT_TRUE(t->insert(r).ok());
+  }
+  ASSERT_TRUE(commitTable(files, *t, dir.path()).ok());
+  std::map<WritableTable::RecordId, Bytes> expected;
+  for (auto id : t->orderedIds()) expected[id] = Bytes(t->record(id), t->record(id) + size);
+  ASSERT_GE(t->table().data().blocks().size(), 1u);
+  // The lowest key moves above every other, so every record moves in the file.
+  const auto moved = t->orderedIds().front();
+  Bytes changed = expected[moved];
+  ASSERT_TRUE(t->setValue(changed, 0, std::string("99999")).ok());
+  ASSERT_TRUE(t->update(moved, changed).ok());
+  expected[moved] = changed;
+  Bytes added = t->blankRecord();
+  ASSERT_TRUE(t->setValue(added, 0, std::string("00000")).ok());
+  WritableTable::RecordId addedId = 0;
+  ASSERT_TRUE(t->insert(added, &addedId).ok());
+  expected[addedId] = added;
+  ASSERT_TRUE(commitTable(files, *t, dir.path()).ok());
+  for (const auto& [id, bytes] : expected) EXPECT_EQ(Bytes(t->record(id), t->record(id) + size), bytes) << id;
+  ASSERT_TRUE(t->readStatus().ok());
+
+  // A commit forgets what was read of the file before it.
+  ASSERT_TRUE(t->setValue(added, 0, std::string("00002")).ok());
+  ASSERT_TRUE(t->insert(added).ok());
+  ASSERT_TRUE(commitTable(files, *t, dir.path()).ok());
+  files.failing = true;
+  EXPECT_EQ(t->update(moved, expected[moved]).code(), rc::kReadFailed);
+  EXPECT_EQ(t->remove(moved).code(), rc::kReadFailed);
+  EXPECT_EQ(t->readStatus().code(), rc::kReadFailed);
+  EXPECT_FALSE(t->modified());
+  ASSERT_TRUE(t->setValue(added, 0, std::string("00001")).ok());
+  ASSERT_TRUE(t->insert(added).ok());
+  std::vector<PendingImage> images;
+  EXPECT_EQ(t->planImages(images).code(), rc::kReadFailed);
+  files.failing = false;
+  auto r = reopen(dir.path(), "autenticacao");
+  EXPECT_EQ(r->recordCount(), expected.size() + 1);
 }
 
 // Records added above every key leave the leading blocks of the .DB as they
