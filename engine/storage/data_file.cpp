@@ -70,7 +70,11 @@ Status DataFile::loadLeading(FileSystem& fs, const std::filesystem::path& path, 
   Bytes window;
   PX_RETURN_IF_ERROR(fs.readRange(path, 0, kWindow, window));
   PX_RETURN_IF_ERROR(checkHeader(window));
-  kept_ = std::min<std::size_t>(keptBytes, header_.recordSize);
+  // The primary key is always kept: the index check at open compares it.
+  std::size_t keyEnd = 0;
+  for (std::size_t i = 0; i < header_.primaryKeyFields && i < header_.fields.size(); ++i)
+    keyEnd = std::max(keyEnd, static_cast<std::size_t>(header_.fields[i].offset) + header_.fields[i].size);
+  kept_ = std::min<std::size_t>(std::max(keptBytes, keyEnd), header_.recordSize);
   // The window holds whole blocks from `first` on; a block past its end
   // starts a new window there.
   const std::uint32_t blockSize = header_.blockSize;

@@ -29,8 +29,9 @@ struct BlockRun {
 class DataFile {
  public:
   Status load(FileSystem& fs, const std::filesystem::path& path);
-  // Keeps only the first `keptBytes` of each record (at most the record size),
-  // reading the file a window at a time instead of whole.
+  // Keeps only the first `keptBytes` of each record (at most the record size,
+  // at least its primary key), reading the file a window at a time instead
+  // of whole.
   Status loadLeading(FileSystem& fs, const std::filesystem::path& path, std::size_t keptBytes);
   // Reads and checks only the header of a file of records.
   static Status readHeader(FileSystem& fs, const std::filesystem::path& path, TableHeader& out);

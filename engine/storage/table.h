@@ -41,7 +41,7 @@ class Table {
   static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
                      std::unique_ptr<Table>& out);
   // The same keeping only the first `keptBytes` of each record in memory
-  // (DataFile::loadLeading); they must cover the primary key.
+  // (DataFile::loadLeading).
   static Status open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
                      std::size_t keptBytes, std::unique_ptr<Table>& out);
 
