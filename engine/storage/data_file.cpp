@@ -39,14 +39,25 @@ Status DataFile::parse(Bytes bytes, const std::string& name) {
   name_ = name;
   PX_RETURN_IF_ERROR(checkHeader(bytes));
   kept_ = header_.recordSize;
+  return walkWindows(bytes.size(), bytes, nullptr);
+}
+
+Status DataFile::walkWindows(std::uint64_t fileSize, Bytes& window, const WindowReader& readWindow) {
+  const std::uint32_t blockSize = header_.blockSize;
+  std::uint64_t windowStart = 0;
   Bytes scratch;
-  return walkChain(bytes.size(), [&](std::uint16_t n, const std::uint8_t*& out) {
-    const std::size_t start = header_.headerSize + static_cast<std::size_t>(n - 1) * header_.blockSize;
-    const std::size_t present = std::min<std::size_t>(header_.blockSize, bytes.size() - start);
-    out = bytes.data() + start;
-    if (present < header_.blockSize) {
-      scratch.assign(header_.blockSize, 0);
-      std::memcpy(scratch.data(), out, present);
+  return walkChain(fileSize, [&](std::uint16_t n, const std::uint8_t*& out) {
+    const std::uint64_t start = header_.headerSize + static_cast<std::uint64_t>(n - 1) * blockSize;
+    const auto holds = [&] { return start >= windowStart && start + blockSize <= windowStart + window.size(); };
+    if (readWindow && !holds()) {
+      windowStart = start;
+      PX_RETURN_IF_ERROR(readWindow(start, window));
+    }
+    out = window.data() + (start - windowStart);
+    if (!holds()) {
+      // The file ends inside this block.
+      scratch.assign(blockSize, 0);
+      std::copy(window.begin() + static_cast<std::ptrdiff_t>(start - windowStart), window.end(), scratch.begin());
       out = scratch.data();
     }
     return Status::Ok();
@@ -75,27 +86,9 @@ Status DataFile::loadLeading(FileSystem& fs, const std::filesystem::path& path, 
   for (std::size_t i = 0; i < header_.primaryKeyFields && i < header_.fields.size(); ++i)
     keyEnd = std::max(keyEnd, static_cast<std::size_t>(header_.fields[i].offset) + header_.fields[i].size);
   kept_ = std::min<std::size_t>(std::max(keptBytes, keyEnd), header_.recordSize);
-  // The window holds whole blocks from `first` on; a block past its end
-  // starts a new window there.
-  const std::uint32_t blockSize = header_.blockSize;
-  const std::size_t perWindow = std::max<std::size_t>(1, kWindow / blockSize);
-  std::uint64_t windowStart = 0;
-  Bytes scratch;
-  return walkChain(size, [&](std::uint16_t n, const std::uint8_t*& out) {
-    const std::uint64_t start = header_.headerSize + static_cast<std::uint64_t>(n - 1) * blockSize;
-    const bool inWindow = start >= windowStart && start + blockSize <= windowStart + window.size();
-    if (!inWindow) {
-      windowStart = start;
-      PX_RETURN_IF_ERROR(fs.readRange(path, start, perWindow * blockSize, window));
-    }
-    out = window.data() + (start - windowStart);
-    if (start + blockSize > windowStart + window.size()) {
-      // The file ends inside this block.
-      scratch.assign(blockSize, 0);
-      std::copy(window.begin() + static_cast<std::ptrdiff_t>(start - windowStart), window.end(), scratch.begin());
-      out = scratch.data();
-    }
-    return Status::Ok();
+  const std::size_t perWindow = std::max<std::size_t>(1, kWindow / header_.blockSize);
+  return walkWindows(size, window, [&](std::uint64_t start, Bytes& out) {
+    return fs.readRange(path, start, perWindow * header_.blockSize, out);
   });
 }
 

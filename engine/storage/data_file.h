@@ -57,7 +57,13 @@ class DataFile {
  private:
   // Gives the bytes of block `n` (1-based), the file's missing tail read as zero.
   using BlockSource = std::function<Status(std::uint16_t n, const std::uint8_t*& bytes)>;
+  // Reads the window of the file from `start` on.
+  using WindowReader = std::function<Status(std::uint64_t start, Bytes& window)>;
   Status checkHeader(std::span<const std::uint8_t> bytes);
+  // Walks the chain over the bytes of `window`, which begin at the start of
+  // the file; with `readWindow`, a block that the window does not hold whole
+  // starts a new window there.
+  Status walkWindows(std::uint64_t fileSize, Bytes& window, const WindowReader& readWindow);
   Status walkChain(std::uint64_t fileSize, const BlockSource& blockAt);
 
   std::string name_;
