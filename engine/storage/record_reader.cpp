@@ -59,9 +59,11 @@ const std::uint8_t* RecordReader::record(std::size_t place) {
   const auto& runs = layout_.runs;
   auto it = std::upper_bound(runs.begin(), runs.end(), place,
                              [](std::size_t p, const BlockRun& run) { return p < run.firstRecord; });
-  if (it == runs.begin() || !fs_ || place >= static_cast<std::size_t>(std::prev(it)->firstRecord) + std::prev(it)->count) {
-    if (status_.ok()) status_ = Status(rc::kRecordNotFound, layout_.path.filename().string() + ": no record at place " +
-                                                                 std::to_string(place + 1));
+  const bool inChain = it != runs.begin() && place < std::prev(it)->firstRecord + static_cast<std::size_t>(std::prev(it)->count);
+  if (!inChain || !fs_) {
+    if (status_.ok())
+      status_ = Status(rc::kRecordNotFound, layout_.path.filename().string() + ": no record at place " +
+                                                std::to_string(place + 1));
     return blank_.data();
   }
   --it;

@@ -56,8 +56,8 @@ bool WritableTable::IdOrder::operator()(RecordId id, KeyProbe probe) const {
   return table->keyOrder_.less(table->records_.key(id), probe.record);
 }
 
-Status WritableTable::keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& h,
-                                const Collation& collation, std::size_t& out) {
+std::size_t WritableTable::keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& h,
+                                     const Collation& collation) {
   std::size_t end = 0;
   auto cover = [&](std::size_t position) {
     if (position >= h.fields.size()) return;
@@ -75,8 +75,7 @@ Status WritableTable::keptBytes(FileSystem& fs, const TableFamily& family, const
     if (!SecondaryLayout::describe(h, xh, files.dataFile.filename().string(), collation, layout).ok()) continue;
     for (int position : layout.indexedFields) cover(static_cast<std::size_t>(position));
   }
-  out = end;
-  return Status::Ok();
+  return end;
 }
 
 Status WritableTable::open(FileSystem& fs, const std::filesystem::path& directory, std::string_view name,
@@ -93,9 +92,9 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
   const std::string file = family.dataFile.filename().string();
   w->collation_ = Collation::find(first.sortOrderName, first.sortOrderCode);
   if (!w->collation_)
-    return Status(rc::kUnsupportedSortOrder, file + ": sort order '" + first.sortOrderName + "' is not supported for writing");
-  std::size_t kept = 0;
-  PX_RETURN_IF_ERROR(keptBytes(fs, family, first, *w->collation_, kept));
+    return Status(rc::kUnsupportedSortOrder,
+                  file + ": sort order '" + first.sortOrderName + "' is not supported for writing");
+  const std::size_t kept = keptBytes(fs, family, first, *w->collation_);
 
   PX_RETURN_IF_ERROR(Table::open(fs, directory, name, kept, w->table_));
   const TableHeader& h = w->table_->header();
@@ -119,7 +118,8 @@ Status WritableTable::open(FileSystem& fs, const std::filesystem::path& director
 
   const DataFile& data = w->table_->data();
   RecordReader::Layout layout{w->table_->family().dataFile, h.headerSize, h.blockSize, h.recordSize, data.blocks()};
-  w->records_.reset(data.recordCount(), w->table_->takeRecords(), data.keptBytes(), h.recordSize, RecordReader(fs, std::move(layout)));
+  w->records_.reset(data.recordCount(), w->table_->takeRecords(), data.keptBytes(), h.recordSize,
+                    RecordReader(fs, std::move(layout)));
   // A keyed .DB holds its records in key order, so each one normally belongs
   // at the end, where the hint lets the set take it without a search.
   for (RecordId id = 0; id < w->records_.slots(); ++id) {

@@ -139,8 +139,8 @@ class WritableTable {
   using OrderSet = std::set<RecordId, IdOrder>;
   // How many leading bytes of each record the orders, indexes and counters
   // read: up to the end of the last key, indexed or auto-increment field.
-  static Status keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& header,
-                          const Collation& collation, std::size_t& out);
+  static std::size_t keptBytes(FileSystem& fs, const TableFamily& family, const TableHeader& header,
+                               const Collation& collation);
   // Keeps the lowest key that a change since the last commit touched.
   void noteChange(const std::uint8_t* record);
   // How many leading blocks of the .DB a commit of `newBlocks` blocks of

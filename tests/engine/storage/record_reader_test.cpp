@@ -48,7 +48,8 @@ TEST(RecordReader, APlaceOutsideTheChainIsAnErrorNotARecord) {
   std::unique_ptr<Table> t;
   ASSERT_TRUE(Table::open(localFileSystem(), path.parent_path(), path.filename().string(), 1, t).ok());
   const TableHeader& h = t->header();
-  RecordReader reader(localFileSystem(), {t->family().dataFile, h.headerSize, h.blockSize, h.recordSize, t->data().blocks()});
+  RecordReader reader(localFileSystem(),
+                      {t->family().dataFile, h.headerSize, h.blockSize, h.recordSize, t->data().blocks()});
   const std::uint8_t* r = reader.record(t->recordCount());
   EXPECT_EQ(reader.status().code(), rc::kRecordNotFound);
   EXPECT_EQ(std::count(r, r + h.recordSize, 0), static_cast<std::ptrdiff_t>(h.recordSize));
