@@ -47,7 +47,7 @@ RecordReader::Window& RecordReader::windowFor(std::uint64_t block) {
   if (!s.ok()) {
     if (status_.ok()) status_ = s.withContext(layout_.path.filename().string() + ": reading records");
     w.used = 0;
-    w.bytes.clear();
+    return w;
   }
   // A file that ends inside its last block reads as zeros there.
   w.bytes.resize(length, 0);
@@ -59,7 +59,8 @@ const std::uint8_t* RecordReader::record(std::size_t place) {
   const auto& runs = layout_.runs;
   auto it = std::upper_bound(runs.begin(), runs.end(), place,
                              [](std::size_t p, const BlockRun& run) { return p < run.firstRecord; });
-  const bool inChain = it != runs.begin() && place < std::prev(it)->firstRecord + static_cast<std::size_t>(std::prev(it)->count);
+  const bool inChain =
+      it != runs.begin() && place < std::prev(it)->firstRecord + static_cast<std::size_t>(std::prev(it)->count);
   if (!inChain || !fs_) {
     if (status_.ok())
       status_ = Status(rc::kRecordNotFound, layout_.path.filename().string() + ": no record at place " +

@@ -42,7 +42,6 @@ class RecordReader {
   void fail(Status why) {
     if (status_.ok()) status_ = std::move(why);
   }
-  const Layout& layout() const { return layout_; }
   // The file was written anew with its records in `runs`: what was read of
   // it is forgotten.
   void moveTo(std::vector<BlockRun> runs);

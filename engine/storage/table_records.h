@@ -27,7 +27,6 @@ class TableRecords {
 
   std::size_t slots() const { return places_.size(); }
   bool isRemoved(RecordId id) const { return removed_[id]; }
-  bool inMemory(RecordId id) const { return !memory_[id].empty(); }
   // The record's leading bytes: its key fields, indexed fields and
   // auto-increment fields are there, the rest only for a record in memory.
   const std::uint8_t* key(RecordId id) const {
@@ -41,7 +40,6 @@ class TableRecords {
     return whole.empty() ? reader_.record(places_[id]) : whole.data();
   }
   std::size_t keptBytes() const { return kept_; }
-  std::size_t recordSize() const { return recordSize_; }
   // The first error met reading records from the file, or Ok.
   const Status& status() const { return reader_.status(); }
   // The file can no longer be read from: reads fail with `why`.

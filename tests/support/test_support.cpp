@@ -14,7 +14,8 @@ namespace px::test {
 
 namespace fs = std::filesystem;
 
-std::function<std::optional<std::string>(const char* name)> environmentTable(std::map<std::string, std::string> values) {
+std::function<std::optional<std::string>(const char* name)> environmentTable(
+    std::map<std::string, std::string> values) {
   return [values = std::move(values)](const char* name) -> std::optional<std::string> {
     auto it = values.find(name);
     if (it == values.end()) return std::nullopt;

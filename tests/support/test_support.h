@@ -17,7 +17,8 @@ std::filesystem::path fixtureSet(const std::string& set);
 
 // An environment that holds just `values`, for code that looks variables up
 // through a function instead of the process's own environment.
-std::function<std::optional<std::string>(const char* name)> environmentTable(std::map<std::string, std::string> values);
+std::function<std::optional<std::string>(const char* name)> environmentTable(
+    std::map<std::string, std::string> values);
 
 // The build directory: the one above the test programs' bin/.
 std::filesystem::path buildDirectory();

@@ -122,7 +122,8 @@ TEST(EngineConfig, NamedFileMustExistAndBeReadable) {
 
 // Where the user's directory lies is the platform's affair (platform_*_test.cpp).
 TEST(EngineConfig, StandardPlaceIsBelowTheUsersConfigurationDirectory) {
-  const auto env = test::environmentTable({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}, {"APPDATA", "C:\\Users\\u\\AppData"}});
+  const auto env =
+      test::environmentTable({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}, {"APPDATA", "C:\\Users\\u\\AppData"}});
   ASSERT_FALSE(userConfigDirectory(env).empty());
   EXPECT_EQ(EngineConfig::defaultLocation(env), userConfigDirectory(env) / "pxengine" / "pxengine.conf");
   EXPECT_TRUE(EngineConfig::defaultLocation(test::environmentTable({})).empty());
@@ -168,7 +169,8 @@ TEST(EngineConfig, FilesAreLookedForInOrder) {
 TEST(EngineConfig, MissingStandardFileIsAnEmptyConfiguration) {
   test::TempDir dir;
   // The user's file of either system: below %APPDATA% or ~/.config.
-  const auto env = test::environmentTable({{"HOME", pathText(dir.path())}, {"APPDATA", pathText(dir.path() / ".config")}});
+  const auto env =
+      test::environmentTable({{"HOME", pathText(dir.path())}, {"APPDATA", pathText(dir.path() / ".config")}});
   EngineConfig config;
   const Status status = EngineConfig::load(config, env);
   ASSERT_TRUE(status.ok()) << status.message();

@@ -13,7 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PlatformPosix, UserConfigDirectoryFollowsTheXdgRules) {
-  EXPECT_EQ(userConfigDirectory(test::environmentTable({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}})), fs::path("/cfg"));
+  EXPECT_EQ(userConfigDirectory(test::environmentTable({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}})),
+            fs::path("/cfg"));
   // Unset, empty or relative XDG_CONFIG_HOME: the home's .config.
   EXPECT_EQ(userConfigDirectory(test::environmentTable({{"HOME", "/home/u"}})), fs::path("/home/u/.config"));
   EXPECT_EQ(userConfigDirectory(test::environmentTable({{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/u"}})),

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 TEST(PlatformWindows, UserConfigDirectoryIsAppData) {
   EXPECT_EQ(userConfigDirectory(test::environmentTable({{"APPDATA", "C:\\Users\\Jürgen\\AppData\\Roaming"}})),
             pathFromUtf8("C:\\Users\\Jürgen\\AppData\\Roaming"));
-  EXPECT_TRUE(userConfigDirectory(test::environmentTable({{"HOME", "C:\\Users\\u"}, {"XDG_CONFIG_HOME", "C:\\cfg"}})).empty());
+  EXPECT_TRUE(
+      userConfigDirectory(test::environmentTable({{"HOME", "C:\\Users\\u"}, {"XDG_CONFIG_HOME", "C:\\cfg"}})).empty());
 }
 
 TEST(PlatformWindows, EnvironmentKeepsLettersOutsideTheCodePage) {
